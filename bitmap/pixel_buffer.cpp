@@ -1,0 +1,101 @@
+#include "bitmap/pixel_buffer.h"
+
+#include "bitmap/messages.h"
+
+#include <cstdlib>
+#include <utility>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace tovrin {
+
+namespace {
+
+#if defined(__linux__)
+// Large images are mapped on 2 MiB boundaries and offered to transparent huge
+// pages: faulting in 4 KiB pages costs more kernel time than the whole
+// conversion. It is only a hint; without it the mapping works the same.
+constexpr std::size_t hugePageSize = std::size_t{2} << 20;
+
+std::uint8_t* mapAligned(std::size_t size, std::size_t& mappedLength) {
+    const std::size_t length = size + hugePageSize;
+    void* mapping = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapping == MAP_FAILED) {
+        return nullptr;
+    }
+    auto* start = static_cast<std::uint8_t*>(mapping);
+    const auto address = reinterpret_cast<std::uintptr_t>(start);
+    const std::size_t lead = (hugePageSize - address % hugePageSize) % hugePageSize;
+    const std::size_t body = (size + hugePageSize - 1) / hugePageSize * hugePageSize;
+    if (lead > 0) {
+        munmap(start, lead);
+    }
+    if (length - lead > body) {
+        munmap(start + lead + body, length - lead - body);
+    }
+    madvise(start + lead, body, MADV_HUGEPAGE);
+    mappedLength = body;
+    return start + lead;
+}
+#endif
+
+}  // namespace
+
+PixelBuffer PixelBuffer::allocate(std::int32_t size) {
+    if (size < 0) {
+        throw message::memoryAllocationFailed;
+    }
+    PixelBuffer buffer;
+    buffer.size_ = static_cast<std::size_t>(size);
+#if defined(__linux__)
+    if (buffer.size_ >= hugePageSize) {
+        buffer.bytes_ = mapAligned(buffer.size_, buffer.mappedLength_);
+        if (buffer.bytes_ == nullptr) {
+            throw message::memoryAllocationFailed;
+        }
+        return buffer;
+    }
+#endif
+    // malloc(0) may return null; ask for one byte so that size 0 still has a block.
+    buffer.bytes_ = static_cast<std::uint8_t*>(std::malloc(size > 0 ? buffer.size_ : 1));
+    if (buffer.bytes_ == nullptr) {
+        throw message::memoryAllocationFailed;
+    }
+    return buffer;
+}
+
+PixelBuffer::PixelBuffer(PixelBuffer&& other) noexcept
+    : bytes_(std::exchange(other.bytes_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      mappedLength_(std::exchange(other.mappedLength_, 0)) {}
+
+PixelBuffer& PixelBuffer::operator=(PixelBuffer&& other) noexcept {
+    if (this != &other) {
+        release();
+        bytes_ = std::exchange(other.bytes_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+        mappedLength_ = std::exchange(other.mappedLength_, 0);
+    }
+    return *this;
+}
+
+PixelBuffer::~PixelBuffer() { release(); }
+
+void PixelBuffer::release() noexcept {
+    if (bytes_ == nullptr) {
+        return;
+    }
+#if defined(__linux__)
+    if (mappedLength_ > 0) {
+        munmap(bytes_, mappedLength_);
+        bytes_ = nullptr;
+        return;
+    }
+#endif
+    std::free(bytes_);
+    bytes_ = nullptr;
+}
+
+}  // namespace tovrin
