@@ -20,7 +20,10 @@ namespace {
 constexpr std::size_t hugePageSize = std::size_t{2} << 20;
 
 std::uint8_t* mapAligned(std::size_t size, std::size_t& mappedLength) {
-    const std::size_t length = size + hugePageSize;
+    // Map one large page more than needed, then trim both ends so that what
+    // is left starts on a large-page boundary and spans whole large pages.
+    const std::size_t body = (size + hugePageSize - 1) / hugePageSize * hugePageSize;
+    const std::size_t length = body + hugePageSize;
     void* mapping = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapping == MAP_FAILED) {
         return nullptr;
@@ -28,7 +31,6 @@ std::uint8_t* mapAligned(std::size_t size, std::size_t& mappedLength) {
     auto* start = static_cast<std::uint8_t*>(mapping);
     const auto address = reinterpret_cast<std::uintptr_t>(start);
     const std::size_t lead = (hugePageSize - address % hugePageSize) % hugePageSize;
-    const std::size_t body = (size + hugePageSize - 1) / hugePageSize * hugePageSize;
     if (lead > 0) {
         munmap(start, lead);
     }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <string>
@@ -212,6 +213,39 @@ TEST(Luminance, EveryColourAgreesWithTheExactSumExceptAtHalves) {
     EXPECT_EQ(differing, 26562);
     EXPECT_EQ(higherAsPixel, 6696);
     EXPECT_EQ(higherAsEntry, 19866);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PixelBuffer, BlocksOfEverySizeAreWholeAndOwned) {
+    constexpr std::int32_t mib = 1 << 20;
+    const std::int32_t sizes[] = {0, 1, 4095, 2 * mib - 1, 2 * mib, 2 * mib + 1, 4 * mib + mib / 2, 7 * mib + 3};
+    for (int round = 0; round < 8; ++round) {
+        for (const std::int32_t size : sizes) {
+            tovrin::PixelBuffer buffer = tovrin::PixelBuffer::allocate(size);
+            ASSERT_NE(buffer.data(), nullptr);
+            ASSERT_EQ(buffer.size(), static_cast<std::size_t>(size));
+            std::fill(buffer.data(), buffer.data() + buffer.size(), std::uint8_t{0xA5});
+            tovrin::PixelBuffer moved = std::move(buffer);
+            EXPECT_EQ(buffer.data(), nullptr);
+            if (size > 0) {
+                EXPECT_EQ(moved.data()[size - 1], 0xA5);
+            }
+        }
+    }
+}
+
+TEST(PixelBuffer, ANegativeSizeIsAnAllocationFailure) {
+    for (const std::int32_t size : {-1, -4, INT32_MIN}) {
+        try {
+            tovrin::PixelBuffer::allocate(size);
+            ADD_FAILURE() << "size " << size << " was allocated";
+        } catch (const char* message) {
+            EXPECT_STREQ(message, "Error: Memory allocation failed");
+        }
+    }
 }
 
 }  // namespace
