@@ -41,15 +41,17 @@ $(diff <(echo "$want") <(echo "$have"))"
 # check_man_page PAGE (plain or gzipped): renders without a warning and names
 # every message the tool can print.
 check_man_page() {
-    local page=$1 warnings text line
+    local page=$1 warnings text message messages=()
     warnings=$(gzip -dcf "$page" | groff -man -ww -z 2>&1) || fail "groff failed on $page"
     [ -z "$warnings" ] || fail "groff warns on $page: $warnings"
     text=$(MANWIDTH=80 man -l "$page" 2>"$WORK/man.err") || fail "man -l $page failed"
     [ ! -s "$WORK/man.err" ] || fail "man -l $page warns: $(cat "$WORK/man.err")"
-    while IFS= read -r line; do
-        grep -qF -- "$line" <<<"$text" || fail "$page does not name the message: $line"
-    done < <(sed -n 's/^inline constexpr const char\* [A-Za-z]* = "\(.*\)";$/\1/p' bitmap/messages.h |
-             sed 's/\\"/"/g')
+    mapfile -t messages < <(sed -n 's/^inline constexpr const char\* [A-Za-z]* = "\(.*\)";$/\1/p' \
+                            bitmap/messages.h | sed 's/\\"/"/g')
+    [ ${#messages[@]} -ge 6 ] || fail "found only ${#messages[@]} messages in bitmap/messages.h"
+    for message in "${messages[@]}"; do
+        grep -qF -- "$message" <<<"$text" || fail "$page does not name the message: $message"
+    done
 }
 
 # check_tool TOVRIN: the installed tool runs, refuses a bad call and converts the sample.
