@@ -67,19 +67,20 @@ check_tool() {
     [ "$(stat -c %s "$WORK/view.bmp")" = $((1078 + 64 * 41)) ] || fail "wrong size of the expanded sample"
 }
 
-# check_consumer PREFIX: builds tests/consumer, as a project of its own, against
-# the package below PREFIX and runs it.
+# check_consumer CMAKE-ARGUMENTS...: builds tests/consumer, as a project of its
+# own, with -DCMAKE_PREFIX_PATH=<prefix> (the installed package) or
+# -DTOVRIN_SOURCE_DIR=<tree> (add_subdirectory), and runs it.
 check_consumer() {
-    local prefix=$1 flags=-O2 build=$WORK/consumer-build
-    # With FMA instructions at hand, a consumer that did not get the package's
+    local flags=-O2 build=$WORK/consumer-build
+    # With FMA instructions at hand, a consumer that did not get tovrin::core's
     # -ffp-contract=off would compute a wrong gray level and fail.
     if [ "$(uname -m)" = x86_64 ] && grep -qw fma /proc/cpuinfo; then
         flags="$flags -mfma"
     fi
     rm -rf "$WORK/consumer" "$build"
     cp -r tests/consumer "$WORK/consumer"
-    cmake -S "$WORK/consumer" -B "$build" -DCMAKE_PREFIX_PATH="$prefix" \
-        -DCMAKE_CXX_FLAGS="$flags" >/dev/null || fail "find_package(tovrin) fails below $prefix"
-    cmake --build "$build" >/dev/null || fail "the consumer does not build against $prefix"
-    "$build/tovrin_consumer" || fail "the consumer gets wrong values from $prefix"
+    cmake -S "$WORK/consumer" -B "$build" "$@" -DCMAKE_CXX_FLAGS="$flags" >/dev/null ||
+        fail "the consumer cannot find tovrin with $*"
+    cmake --build "$build" -j2 >/dev/null || fail "the consumer does not build with $*"
+    "$build/tovrin_consumer" || fail "the consumer gets wrong values with $*"
 }

@@ -31,11 +31,14 @@ check_files "$prefix" \
     lib/cmake/tovrin/tovrinTargets-release.cmake
 check_tool "$prefix/bin/tovrin"
 check_man_page "$prefix/share/man/man1/tovrin.1"
-check_consumer "$prefix"
+check_consumer -DCMAKE_PREFIX_PATH="$prefix"
 
 # The package warns a consumer whose flags would spoil the inline luminance.
 configured=$(cmake -S "$WORK/consumer" -B "$WORK/fast-math" -DCMAKE_PREFIX_PATH="$prefix" \
     -DCMAKE_CXX_FLAGS=-ffast-math 2>&1)
 grep -q "asks for fast math" <<<"$configured" || fail "find_package(tovrin) does not warn about -ffast-math"
+
+# The same project with tovrin added as a subdirectory instead.
+check_consumer -DTOVRIN_SOURCE_DIR="$PWD"
 
 echo "install step: ${SECONDS}s"

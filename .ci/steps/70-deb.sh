@@ -53,6 +53,6 @@ dpkg-deb -x "$deb" "$root"
 file "$root/usr/bin/tovrin" | grep -q ', stripped' || fail "usr/bin/tovrin is not stripped"
 check_tool "$root/usr/bin/tovrin"
 check_man_page "$root/usr/share/man/man1/tovrin.1.gz"
-check_consumer "$root/usr"
+check_consumer -DCMAKE_PREFIX_PATH="$root/usr"
 
 echo "package step: ${SECONDS}s"
