@@ -242,20 +242,21 @@ TEST_F(ColourRun, ADestinationThatCannotBeCreated) {
 }
 
 TEST_F(ColourRun, AFullDeviceIsAFailedWriteForSmallAndLargeResults) {
-    if (!fs::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full here";
+    const std::optional<std::string> full = fullDevice();
+    if (!full) {
+        GTEST_SKIP() << "no full device here";
     }
     const std::pair<int, int> sizes[] = {{3, 2}, {1500, 1000}};
     for (const auto& [width, height] : sizes) {
         const std::string source =
             put("in.bmp", bitmap24(width, height, randomPixels(static_cast<std::size_t>(width) * height, 6)));
-        expectFailure(runTool({source, "/dev/full"}), text::cannotWrite);
+        expectFailure(runTool({source, *full}), text::cannotWrite);
     }
 }
 
 TEST_F(ColourRun, AFileSizeLimitLeavesAPrefixOfTheResult) {
-    if (!canLimitProcesses()) {
-        GTEST_SKIP() << "resource limits are not available here";
+    if (!canLimitFileSize()) {
+        GTEST_SKIP() << "file-size limits are not available here";
     }
     const Bytes colour = bitmap24(301, 200, randomPixels(301 * 200, 7));
     const std::string source = put("in.bmp", colour);
