@@ -155,6 +155,39 @@ TEST_F(ColourRun, SourceAndDestinationMayBeTheSameFile) {
     EXPECT_EQ(readFile(file), expectedFromColour(colour));
 }
 
+// Bytes a text-mode stream would change: CR, LF (0x0A is the width, too) and
+// Ctrl-Z (0x1A, the height), which ends a text-mode read on Windows.
+TEST_F(ColourRun, LineBreakAndEndOfFileBytesPassThroughUnchanged) {
+    const std::uint8_t pattern[] = {0x0D, 0x0A, 0x1A, 0x0D, 0x0D, 0x0A, 0x0A};
+    std::vector<Bgr> colours;
+    std::vector<std::uint8_t> indices;
+    for (std::size_t i = 0; i < 10 * 26; ++i) {
+        colours.push_back({pattern[i % 7], pattern[(i + 1) % 7], pattern[(i + 2) % 7]});
+        indices.push_back(pattern[i % 7]);
+    }
+    std::vector<Quad> ramp;
+    for (int i = 0; i < 256; ++i) {
+        const auto level = static_cast<std::uint8_t>(i);
+        ramp.push_back({level, level, level, 0x0A});
+    }
+    struct Case {
+        const char* name;
+        Bytes source;
+        Bytes expected;
+    };
+    const Bytes colour = bitmap24(10, 26, colours, 0x0A);
+    const Bytes palette = bitmap8(10, 26, ramp, indices, 0x1A);
+    const Case cases[] = {
+        {"24-bit", colour, expectedFromColour(colour)},
+        {"8-bit", palette, expectedFromPalette(palette)},
+    };
+    for (const Case& c : cases) {
+        const std::string destination = path("out.bmp");
+        expectSuccess(runTool({put("in.bmp", c.source), destination}));
+        EXPECT_EQ(readFile(destination), c.expected) << c.name;
+    }
+}
+
 // Every input the tool refuses as a bad format, before any destination exists.
 struct BadSource {
     const char* name;
