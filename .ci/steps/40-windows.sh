@@ -16,6 +16,7 @@ export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineserver=/usr/lib/wine/wineserver64
 stop_wine() {
     "$wineserver" -k >/dev/null 2>&1 || true
+    "$wineserver" -w >/dev/null 2>&1 || true  # gone before its prefix is
     rm -rf "$WINEPREFIX"
 }
 trap stop_wine EXIT
