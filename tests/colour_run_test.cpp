@@ -155,6 +155,39 @@ TEST_F(ColourRun, SourceAndDestinationMayBeTheSameFile) {
     EXPECT_EQ(readFile(file), expectedFromColour(colour));
 }
 
+// Bytes a text-mode stream would change: CR, LF (0x0A is the width, too) and
+// Ctrl-Z (0x1A, the height), which ends a text-mode read on Windows.
+TEST_F(ColourRun, LineBreakAndEndOfFileBytesPassThroughUnchanged) {
+    const std::uint8_t pattern[] = {0x0D, 0x0A, 0x1A, 0x0D, 0x0D, 0x0A, 0x0A};
+    std::vector<Bgr> colours;
+    std::vector<std::uint8_t> indices;
+    for (std::size_t i = 0; i < 10 * 26; ++i) {
+        colours.push_back({pattern[i % 7], pattern[(i + 1) % 7], pattern[(i + 2) % 7]});
+        indices.push_back(pattern[i % 7]);
+    }
+    std::vector<Quad> ramp;
+    for (int i = 0; i < 256; ++i) {
+        const auto level = static_cast<std::uint8_t>(i);
+        ramp.push_back({level, level, level, 0x0A});
+    }
+    struct Case {
+        const char* name;
+        Bytes source;
+        Bytes expected;
+    };
+    const Bytes colour = bitmap24(10, 26, colours, 0x0A);
+    const Bytes palette = bitmap8(10, 26, ramp, indices, 0x1A);
+    const Case cases[] = {
+        {"24-bit", colour, expectedFromColour(colour)},
+        {"8-bit", palette, expectedFromPalette(palette)},
+    };
+    for (const Case& c : cases) {
+        const std::string destination = path("out.bmp");
+        expectSuccess(runTool({put("in.bmp", c.source), destination}));
+        EXPECT_EQ(readFile(destination), c.expected) << c.name;
+    }
+}
+
 // Every input the tool refuses as a bad format, before any destination exists.
 struct BadSource {
     const char* name;
@@ -242,20 +275,21 @@ TEST_F(ColourRun, ADestinationThatCannotBeCreated) {
 }
 
 TEST_F(ColourRun, AFullDeviceIsAFailedWriteForSmallAndLargeResults) {
-    if (!fs::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full here";
+    const std::optional<std::string> full = fullDevice();
+    if (!full) {
+        GTEST_SKIP() << "no full device here";
     }
     const std::pair<int, int> sizes[] = {{3, 2}, {1500, 1000}};
     for (const auto& [width, height] : sizes) {
         const std::string source =
             put("in.bmp", bitmap24(width, height, randomPixels(static_cast<std::size_t>(width) * height, 6)));
-        expectFailure(runTool({source, "/dev/full"}), text::cannotWrite);
+        expectFailure(runTool({source, *full}), text::cannotWrite);
     }
 }
 
 TEST_F(ColourRun, AFileSizeLimitLeavesAPrefixOfTheResult) {
-    if (!canLimitProcesses()) {
-        GTEST_SKIP() << "resource limits are not available here";
+    if (!canLimitFileSize()) {
+        GTEST_SKIP() << "file-size limits are not available here";
     }
     const Bytes colour = bitmap24(301, 200, randomPixels(301 * 200, 7));
     const std::string source = put("in.bmp", colour);

@@ -148,8 +148,8 @@ TEST_F(ExpandRun, AnEmptyImageGivesThePaletteAlone) {
 }
 
 TEST_F(ExpandRun, AFileSizeLimitInsideThePaletteLeavesAPrefix) {
-    if (!canLimitProcesses()) {
-        GTEST_SKIP() << "resource limits are not available here";
+    if (!canLimitFileSize()) {
+        GTEST_SKIP() << "file-size limits are not available here";
     }
     const Bytes gray = bitmap8(3, 2, {{0, 0, 0}}, {1, 2, 3, 4, 5, 6});
     const std::string source = put("gray.bmp", gray);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 
@@ -15,6 +16,12 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#elif defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #endif
 
 #ifndef TOVRIN_EXE
@@ -39,6 +46,7 @@ std::vector<std::string> launcher() {
     return words;
 }
 
+#ifdef TOVRIN_TEST_POSIX
 bool underSanitizer() {
 #if defined(__SANITIZE_ADDRESS__)
     return true;
@@ -49,6 +57,7 @@ bool underSanitizer() {
 #endif
     return false;
 }
+#endif
 
 std::string slurp(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -61,7 +70,7 @@ std::filesystem::path uniqueTempPath(const char* stem) {
 #ifdef TOVRIN_TEST_POSIX
     const long pid = static_cast<long>(getpid());
 #else
-    const long pid = 0;
+    const long pid = static_cast<long>(GetCurrentProcessId());
 #endif
     return std::filesystem::temp_directory_path() /
            (std::string(stem) + "-" + std::to_string(pid) + "-" + std::to_string(now) + "-" +
@@ -88,6 +97,25 @@ bool canLimitProcesses() {
 }
 
 bool canLimitAddressSpace() { return canLimitProcesses(); }
+
+bool canLimitFileSize() {
+#ifdef TOVRIN_TEST_POSIX
+    // An emulator inherits the limit and meets it on the tool's behalf.
+    return !underSanitizer();
+#else
+    return false;
+#endif
+}
+
+std::optional<std::string> fullDevice() {
+#ifdef TOVRIN_TEST_POSIX
+    if (std::filesystem::exists("/dev/full")) {
+        return "/dev/full";
+    }
+#endif
+    // Under wine "/dev/full" reaches the host's device, which is not Windows.
+    return std::nullopt;
+}
 
 #ifdef TOVRIN_TEST_POSIX
 
@@ -151,12 +179,44 @@ RunResult runTool(const std::vector<std::string>& arguments, const ProcessLimits
     return result;
 }
 
-#else
+#elif defined(_WIN32)
 
 namespace {
 
-// cmd.exe strips one pair of outer quotes from the whole line, hence the extra pair.
-std::string quoted(const std::string& word) { return "\"" + word + "\""; }
+// Quotes one argument so that the C runtime's parser gives it back unchanged:
+// backslashes are literal unless they precede a double quote, where each one
+// must be doubled, and the quote itself escaped.
+std::string quotedArgument(const std::string& word) {
+    std::string out = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : word) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(2 * backslashes, '\\');
+    return out + "\"";
+}
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
+};
+using Handle = std::unique_ptr<void, HandleCloser>;
+
+// A file handle the child inherits as one of its standard streams.
+Handle inheritableFile(const std::string& path, DWORD access, DWORD disposition) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE file = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        throw std::runtime_error("cannot open " + path);
+    }
+    return Handle(file);
+}
 
 }  // namespace
 
@@ -164,23 +224,57 @@ RunResult runTool(const std::vector<std::string>& arguments, const ProcessLimits
     TempDir capture;
     const std::string outPath = capture.file("stdout");
     const std::string errPath = capture.file("stderr");
-    std::string line;
-    for (const std::string& word : launcher()) {
-        line += quoted(word) + " ";
+
+    std::vector<std::string> command = launcher();
+    command.push_back(TOVRIN_EXE);
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    std::string commandLine = quotedArgument(command.front());
+    for (std::size_t i = 1; i < command.size(); ++i) {
+        commandLine += ' ';
+        commandLine += quotedArgument(command[i]);
     }
-    line += quoted(TOVRIN_EXE);
-    for (const std::string& word : arguments) {
-        line += " " + quoted(word);
+
+    DWORD exitCode = 0;
+    {
+        const Handle in = inheritableFile("NUL", GENERIC_READ, OPEN_EXISTING);
+        const Handle out = inheritableFile(outPath, GENERIC_WRITE, CREATE_ALWAYS);
+        const Handle err = inheritableFile(errPath, GENERIC_WRITE, CREATE_ALWAYS);
+        STARTUPINFOA startup{};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = in.get();
+        startup.hStdOutput = out.get();
+        startup.hStdError = err.get();
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                            &process)) {
+            throw std::runtime_error("cannot start " + commandLine);
+        }
+        const Handle child(process.hProcess);
+        CloseHandle(process.hThread);
+        if (WaitForSingleObject(child.get(), INFINITE) != WAIT_OBJECT_0 ||
+            !GetExitCodeProcess(child.get(), &exitCode)) {
+            throw std::runtime_error("lost track of " + commandLine);
+        }
     }
-    line += " > " + quoted(outPath) + " 2> " + quoted(errPath);
-    const int status = std::system(("\"" + line + "\"").c_str());
     RunResult result;
     result.out = slurp(outPath);
     result.err = slurp(errPath);
-    result.status = status & 0xFF;
+    // Windows keeps all 32 bits: the tool's -1 is every bit set, shown here as a
+    // POSIX shell would show it. Codes past 255 (a crash is 0xC0000005) stay
+    // apart from every valid status.
+    if (exitCode == 0xFFFFFFFF) {
+        result.status = 255;
+    } else if (exitCode <= 255) {
+        result.status = static_cast<int>(exitCode);
+    } else {
+        result.status = 1000 + static_cast<int>(exitCode & 0xFFFF);
+    }
     return result;
 }
 
+#else
+#error "runTool needs POSIX or Windows processes"
 #endif
 
 }  // namespace fixture

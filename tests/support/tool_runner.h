@@ -41,6 +41,11 @@ RunResult runTool(const std::vector<std::string>& arguments, const ProcessLimits
 // not under a sanitizer or an emulator, which need address space of their own).
 bool canLimitProcesses();
 bool canLimitAddressSpace();
+// Whether runTool can apply a file-size limit here: POSIX only, emulators included.
+bool canLimitFileSize();
+
+// A device on which every write fails as on a full disk, where the system has one.
+std::optional<std::string> fullDevice();
 
 // A fresh folder under the system's temporary folder, removed with all it
 // holds when the object goes.
