@@ -67,11 +67,9 @@ int main(int argc, char* argv[]) {
     folder = argv[1];
     fs::create_directories(folder);
 
-    std::vector<Quad> ramp;
     std::vector<Quad> colours;
     for (int i = 0; i < 256; ++i) {
         const auto level = static_cast<std::uint8_t>(i);
-        ramp.push_back({level, level, level});
         colours.push_back({static_cast<std::uint8_t>(i * 7), static_cast<std::uint8_t>(i * 13), level, 0x99});
     }
     const Bytes colour = bitmap24(3, 2, randomPixels(6, 1), 0xEE);
@@ -87,7 +85,7 @@ int main(int argc, char* argv[]) {
     seed("colour-with-r", expand, colour);
     seed("palette-5x2", reduce, palette);
     seed("palette-with-r", expand, palette);
-    seed("palette-ramp", reduceInPlace, bitmap8(7, 3, ramp, std::vector<std::uint8_t>(21, 200)));
+    seed("palette-ramp", reduceInPlace, bitmap8(7, 3, grayRamp(), std::vector<std::uint8_t>(21, 200)));
     seed("palette-two-entries", reduce, bitmap8(4, 254, {{0, 0, 255}, {255, 0, 0}}, std::vector<std::uint8_t>(1016, 1)));
     seed("palette-sixteen-entries", expand, bitmap8(3, 2, sixteen, {1, 2, 3, 13, 14, 15}));
     seed("compact", expand, compact);

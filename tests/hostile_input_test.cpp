@@ -25,15 +25,6 @@ struct Row {
     std::size_t length = 0;      // the destination's length on success
 };
 
-std::vector<Quad> grayRamp() {
-    std::vector<Quad> palette;
-    for (int i = 0; i < 256; ++i) {
-        const auto level = static_cast<std::uint8_t>(i);
-        palette.push_back({level, level, level});
-    }
-    return palette;
-}
-
 // 3 x 2 pixels on each path: rows of 12 bytes at 24 bits, of 4 at 8 bits.
 const Bytes colour = bitmap24(3, 2, randomPixels(6, 21));                          // 54 + 24 bytes
 const Bytes palette = bitmap8(3, 2, grayRamp(), {1, 2, 3, 4, 5, 6});               // 1078 + 8 bytes
