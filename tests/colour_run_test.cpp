@@ -254,7 +254,7 @@ TEST_F(ColourRun, AFullDeviceIsAFailedWriteForSmallAndLargeResults) {
 }
 
 TEST_F(ColourRun, AFileSizeLimitLeavesAPrefixOfTheResult) {
-    if (!canLimitProcesses()) {
+    if (!canLimitFileSize()) {
         GTEST_SKIP() << "resource limits are not available here";
     }
     const Bytes colour = bitmap24(301, 200, randomPixels(301 * 200, 7));

@@ -148,7 +148,7 @@ TEST_F(ExpandRun, AnEmptyImageGivesThePaletteAlone) {
 }
 
 TEST_F(ExpandRun, AFileSizeLimitInsideThePaletteLeavesAPrefix) {
-    if (!canLimitProcesses()) {
+    if (!canLimitFileSize()) {
         GTEST_SKIP() << "resource limits are not available here";
     }
     const Bytes gray = bitmap8(3, 2, {{0, 0, 0}}, {1, 2, 3, 4, 5, 6});

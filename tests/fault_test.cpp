@@ -76,7 +76,7 @@ struct LimitRow {
 };
 
 TEST_F(Fault, AFileSizeLimitLeavesAPrefixOfTheResult) {
-    if (!canLimitProcesses()) {
+    if (!canLimitFileSize()) {
         GTEST_SKIP() << "resource limits are not available here";
     }
     // Standard output is a file here too, so no limit is below the 28 bytes

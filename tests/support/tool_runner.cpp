@@ -79,13 +79,15 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-bool canLimitProcesses() {
+bool canLimitFileSize() {
 #ifdef TOVRIN_TEST_POSIX
-    return !underSanitizer() && launcher().empty();
+    return launcher().empty();
 #else
     return false;
 #endif
 }
+
+bool canLimitProcesses() { return canLimitFileSize() && !underSanitizer(); }
 
 bool canLimitAddressSpace() { return canLimitProcesses(); }
 

@@ -37,8 +37,11 @@ struct RunResult {
 
 RunResult runTool(const std::vector<std::string>& arguments, const ProcessLimits& limits = {});
 
-// Whether runTool can apply the limits and report memory here (POSIX only,
-// not under a sanitizer or an emulator, which need address space of their own).
+// Whether runTool can apply a file-size limit here (POSIX only, not under an
+// emulator, which would be limited in its own files).
+bool canLimitFileSize();
+// Whether it can also limit address space and report memory: not under a
+// sanitizer either, whose shadow memory needs address space of its own.
 bool canLimitProcesses();
 bool canLimitAddressSpace();
 
