@@ -27,16 +27,23 @@ const std::string memoryAllocationFailed = "Error: Memory allocation failed\n";
     std::abort();
 }
 
-// One folder for the whole campaign, in memory where the system offers it.
-const std::string& workFolder() {
-    static const std::string folder = [] {
-        std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm/tovrin-fuzz-XXXXXX" : "/tmp/tovrin-fuzz-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) {
-            fail("cannot make a work folder");
-        }
-        return pattern;
-    }();
-    return folder;
+// One folder for the whole campaign, in memory where the system offers it,
+// removed at exit. A plain array: it must outlive every static destructor.
+char workFolder[64];
+
+void removeWorkFolder() {
+    std::remove((std::string(workFolder) + "/in.bmp").c_str());
+    std::remove((std::string(workFolder) + "/out.bmp").c_str());
+    std::remove(workFolder);
+}
+
+void makeWorkFolder() {
+    std::snprintf(workFolder, sizeof workFolder, "%s/tovrin-fuzz-XXXXXX",
+                  access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
+    if (mkdtemp(workFolder) == nullptr) {
+        fail("cannot make a work folder");
+    }
+    std::atexit(removeWorkFolder);
 }
 
 std::uint32_t u32At(const std::uint8_t* bytes, std::size_t offset) {
@@ -92,8 +99,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t* source = data + 1;
     const std::size_t sourceSize = size - 1;
 
-    const std::string sourcePath = workFolder() + "/in.bmp";
-    const std::string destinationPath = inPlace ? sourcePath : workFolder() + "/out.bmp";
+    if (workFolder[0] == '\0') {
+        makeWorkFolder();
+    }
+    const std::string sourcePath = std::string(workFolder) + "/in.bmp";
+    const std::string destinationPath = inPlace ? sourcePath : std::string(workFolder) + "/out.bmp";
     std::remove(destinationPath.c_str());
     if (!writeWhole(sourcePath, source, sourceSize)) {
         fail("cannot write the source");
