@@ -6,6 +6,11 @@ namespace tovrin {
 
 void reduceRows(std::uint8_t* pixels, std::int32_t width, std::int32_t height, std::int32_t stride24,
                 std::int32_t stride8) {
+    // Without this a width of 0 or below still walks every row, up to 2^31 of
+    // them, when the header claims no pixels at all.
+    if (width <= 0) {
+        return;
+    }
     for (std::int32_t row = 0; row < height; ++row) {
         const std::uint8_t* in = pixels + std::ptrdiff_t{row} * stride24;
         std::uint8_t* out = pixels + std::ptrdiff_t{row} * stride8;
@@ -19,6 +24,9 @@ void reduceRows(std::uint8_t* pixels, std::int32_t width, std::int32_t height, s
 
 void remapRows(std::uint8_t* pixels, std::int32_t width, std::int32_t height, std::int32_t stride,
                const GrayTable& table) {
+    if (width <= 0) {
+        return;
+    }
     for (std::int32_t row = 0; row < height; ++row) {
         std::uint8_t* line = pixels + std::ptrdiff_t{row} * stride;
         for (std::int32_t x = 0; x < width; ++x) {

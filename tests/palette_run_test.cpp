@@ -13,15 +13,6 @@ namespace fs = std::filesystem;
 
 class PaletteRun : public ToolTest {};
 
-std::vector<Quad> grayRamp() {
-    std::vector<Quad> palette;
-    for (int i = 0; i < 256; ++i) {
-        const auto level = static_cast<std::uint8_t>(i);
-        palette.push_back({level, level, level});
-    }
-    return palette;
-}
-
 std::vector<std::uint8_t> randomIndices(std::size_t count, std::uint32_t seed) {
     std::vector<std::uint8_t> indices;
     for (const Bgr& pixel : randomPixels(count, seed)) {

@@ -97,6 +97,15 @@ Bytes headerOnly(int width, int height, int bitCount, std::uint32_t offBits) {
     return bytes;
 }
 
+std::vector<Quad> grayRamp() {
+    std::vector<Quad> palette;
+    for (int i = 0; i < 256; ++i) {
+        const auto level = static_cast<std::uint8_t>(i);
+        palette.push_back({level, level, level});
+    }
+    return palette;
+}
+
 std::vector<Bgr> randomPixels(std::size_t count, std::uint32_t seed) {
     std::vector<Bgr> pixels(count);
     std::uint32_t state = seed * 2654435761u + 1;

@@ -63,6 +63,9 @@ Bytes bitmap24(int width, int height, const std::vector<Bgr>& pixels, std::uint8
 Bytes bitmap8(int width, int height, const std::vector<Quad>& palette, const std::vector<std::uint8_t>& indices,
               std::uint8_t padding = 0xEE);
 
+// The 256 grays (i, i, i, 0): a palette under which every index is its own gray level.
+std::vector<Quad> grayRamp();
+
 // A header block alone (58 bytes) with the given size fields, for inputs that
 // are all header.
 Bytes headerOnly(int width, int height, int bitCount, std::uint32_t offBits = 58);

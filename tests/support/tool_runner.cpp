@@ -88,24 +88,18 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-bool canLimitProcesses() {
-#ifdef TOVRIN_TEST_POSIX
-    return !underSanitizer() && launcher().empty();
-#else
-    return false;
-#endif
-}
-
-bool canLimitAddressSpace() { return canLimitProcesses(); }
-
 bool canLimitFileSize() {
 #ifdef TOVRIN_TEST_POSIX
     // An emulator inherits the limit and meets it on the tool's behalf.
-    return !underSanitizer();
+    return true;
 #else
     return false;
 #endif
 }
+
+bool canLimitProcesses() { return canLimitFileSize() && !underSanitizer() && launcher().empty(); }
+
+bool canLimitAddressSpace() { return canLimitProcesses(); }
 
 std::optional<std::string> fullDevice() {
 #ifdef TOVRIN_TEST_POSIX

@@ -37,12 +37,13 @@ struct RunResult {
 
 RunResult runTool(const std::vector<std::string>& arguments, const ProcessLimits& limits = {});
 
-// Whether runTool can apply the limits and report memory here (POSIX only,
-// not under a sanitizer or an emulator, which need address space of their own).
+// Whether runTool can apply a file-size limit here: POSIX only, emulators and
+// sanitizers included, since the tool meets the limit the same way under both.
+bool canLimitFileSize();
+// Whether it can also limit address space and report memory: not under a
+// sanitizer or an emulator, whose own memory would be counted.
 bool canLimitProcesses();
 bool canLimitAddressSpace();
-// Whether runTool can apply a file-size limit here: POSIX only, emulators included.
-bool canLimitFileSize();
 
 // A device on which every write fails as on a full disk, where the system has one.
 std::optional<std::string> fullDevice();
