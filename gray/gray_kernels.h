@@ -14,22 +14,23 @@
 
 namespace tovrin {
 
-// Packs `height` rows of 24-bit pixels (`stride24` bytes apart) into gray rows
-// `stride8` bytes apart, from the start of the same block, in one forward pass.
+// Packs rows `firstRow` to `endRow` - 1 of 24-bit pixels (`stride24` bytes
+// apart) into gray rows `stride8` bytes apart, both counted from `pixels`, in
+// one forward pass; the rows before `firstRow` are taken as packed already.
 // Only the first `width` bytes of each gray row are stored: its padding keeps
-// whatever 24-bit bytes lay there. Nothing is done for width or height <= 0.
-void reduceRows(std::uint8_t* pixels, std::int32_t width, std::int32_t height, std::int32_t stride24,
-                std::int32_t stride8);
+// whatever 24-bit bytes lay there. Nothing is done for a width <= 0.
+void reduceRows(std::uint8_t* pixels, std::int32_t width, std::int32_t firstRow, std::int32_t endRow,
+                std::int32_t stride24, std::int32_t stride8);
 
-// Replaces the first `width` bytes of each of `height` rows by their gray level
-// from `table`; row padding is left as it is.
-void remapRows(std::uint8_t* pixels, std::int32_t width, std::int32_t height, std::int32_t stride,
-               const GrayTable& table);
+// Replaces the first `width` bytes of rows `firstRow` to `endRow` - 1 by their
+// gray level from `table`; row padding is left as it is.
+void remapRows(std::uint8_t* pixels, std::int32_t width, std::int32_t firstRow, std::int32_t endRow,
+               std::int32_t stride, const GrayTable& table);
 
-using ReduceRowsFn = void (*)(std::uint8_t* pixels, std::int32_t width, std::int32_t height,
-                              std::int32_t stride24, std::int32_t stride8);
-using RemapRowsFn = void (*)(std::uint8_t* pixels, std::int32_t width, std::int32_t height,
-                             std::int32_t stride, const GrayTable& table);
+using ReduceRowsFn = void (*)(std::uint8_t* pixels, std::int32_t width, std::int32_t firstRow,
+                              std::int32_t endRow, std::int32_t stride24, std::int32_t stride8);
+using RemapRowsFn = void (*)(std::uint8_t* pixels, std::int32_t width, std::int32_t firstRow,
+                             std::int32_t endRow, std::int32_t stride, const GrayTable& table);
 
 struct KernelVariant {
     const char* name;

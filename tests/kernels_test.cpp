@@ -50,7 +50,7 @@ TEST(KernelVariants, ReduceEveryColourExactlyAsTheDoubleRule) {
     }
     for (const tovrin::KernelVariant* variant : runnableVariants()) {
         Bytes pixels = colours;
-        variant->reduceRows(pixels.data(), width, height, 3 * width, width);
+        variant->reduceRows(pixels.data(), width, 0, height, 3 * width, width);
         long wrong = 0;
         for (std::size_t colour = 0; colour < expected.size(); ++colour) {
             wrong += pixels[colour] != expected[colour];
@@ -121,11 +121,14 @@ TEST(KernelVariants, ReduceInPlaceLikeTheForwardPassOnOddShapes) {
                 expected[std::size_t(row * shape.stride8 + x)] = tovrin::grayFromPixel(pixel[0], pixel[1], pixel[2]);
             }
         }
+        // Rows as they would arrive from the file: in two runs, split anywhere.
+        const auto split = static_cast<std::int32_t>(random() % (shape.height + 1));
         for (const tovrin::KernelVariant* variant : runnableVariants()) {
             Bytes pixels = source;
-            variant->reduceRows(pixels.data(), shape.width, shape.height, shape.stride24, shape.stride8);
+            variant->reduceRows(pixels.data(), shape.width, 0, split, shape.stride24, shape.stride8);
+            variant->reduceRows(pixels.data(), shape.width, split, shape.height, shape.stride24, shape.stride8);
             ASSERT_EQ(pixels, expected) << variant->name << ": width " << shape.width << ", strides "
-                                        << shape.stride24 << " and " << shape.stride8;
+                                        << shape.stride24 << " and " << shape.stride8 << ", split at row " << split;
         }
     }
 }
@@ -149,11 +152,13 @@ TEST(KernelVariants, RemapEveryIndexAndKeepThePadding) {
                 index = table[index];
             }
         }
+        const auto split = static_cast<std::int32_t>(random() % (shape.height + 1));
         for (const tovrin::KernelVariant* variant : runnableVariants()) {
             Bytes pixels = source;
-            variant->remapRows(pixels.data(), shape.width, shape.height, shape.stride8, table);
+            variant->remapRows(pixels.data(), shape.width, 0, split, shape.stride8, table);
+            variant->remapRows(pixels.data(), shape.width, split, shape.height, shape.stride8, table);
             ASSERT_EQ(pixels, expected) << variant->name << ": width " << shape.width << ", stride "
-                                        << shape.stride8;
+                                        << shape.stride8 << ", split at row " << split;
         }
     }
 }
@@ -164,8 +169,8 @@ TEST(KernelVariants, NothingIsTouchedForEmptyOrNegativeSizes) {
         for (const Shape& shape : empty) {
             Bytes pixels(64, 0x5A);
             tovrin::GrayTable table{};
-            variant->reduceRows(pixels.data() + 32, shape.width, shape.height, shape.stride24, shape.stride8);
-            variant->remapRows(pixels.data() + 32, shape.width, shape.height, shape.stride8, table);
+            variant->reduceRows(pixels.data() + 32, shape.width, 0, shape.height, shape.stride24, shape.stride8);
+            variant->remapRows(pixels.data() + 32, shape.width, 0, shape.height, shape.stride8, table);
             EXPECT_EQ(pixels, Bytes(64, 0x5A)) << variant->name << ": " << shape.width << " x " << shape.height;
         }
     }
