@@ -204,11 +204,12 @@ TOVRIN_AVX512 void reduceBlockAvx512(const std::uint8_t* in, std::uint8_t* out, 
     __m512i gray = _mm512_permutex2var_epi8(first, loadIndex(lowBytes), second);
     const __mmask64 stored = firstBytes(count);
     const std::uint64_t halves = (std::uint64_t{halvesFirst} | std::uint64_t{halvesSecond} << 32) & stored;
-    if (halves != 0) {
-        alignas(64) std::uint8_t patched[64];
-        _mm512_store_si512(patched, gray);
-        patchHalves(patched, halves, in);
-        gray = _mm512_load_si512(patched);
+    // Lanes put in one by one: a round trip through memory would stall
+    // the load on the bytes just stored.
+    for (std::uint64_t rest = halves; rest != 0; rest &= rest - 1) {
+        const int lane = __builtin_ctzll(rest);
+        const std::uint8_t* pixel = in + 3 * lane;
+        gray = _mm512_mask_set1_epi8(gray, __mmask64{1} << lane, static_cast<char>(grayFromPixel(pixel[0], pixel[1], pixel[2])));
     }
     // The gray bytes end before the last colour byte read above.
     if (whole) {
