@@ -1,6 +1,7 @@
 // Speed of every kernel variant this processor can run, on photo-like data,
 // in pixels per second: a small image that stays in cache between runs, and a
-// 6000 x 4000 image brought back from memory each time.
+// 6000 x 4000 image brought back from memory each time. Rates are per second
+// of processor time, which other work on a shared machine disturbs least.
 //
 //   tovrin_kernels_bench [--benchmark_filter=...]
 
@@ -79,8 +80,7 @@ void registerVariant(const tovrin::KernelVariant& variant, const Image& image) {
                                          variant.reduceRows(pixels, width, 0, height, stride24, stride8);
                                      });
                                  })
-        ->Unit(benchmark::kMicrosecond)
-        ->UseRealTime();
+        ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark(("remap8/" + where + "/" + variant.name).c_str(),
                                  [=, &variant](benchmark::State& state) {
                                      const auto pristine = bench::indexRows(width, height);
@@ -89,8 +89,7 @@ void registerVariant(const tovrin::KernelVariant& variant, const Image& image) {
                                          variant.remapRows(pixels, width, 0, height, stride8, table);
                                      });
                                  })
-        ->Unit(benchmark::kMicrosecond)
-        ->UseRealTime();
+        ->Unit(benchmark::kMicrosecond);
 }
 
 }  // namespace
