@@ -22,12 +22,12 @@ struct Scene {
         const double sky = 0.5 + 0.5 * std::sin(6.0 * u + 2.0 * v);
         const double hill = 0.5 + 0.5 * std::cos(9.0 * v - 3.0 * u * u);
         const double blob = std::exp(-((u - 0.6) * (u - 0.6) + (v - 0.4) * (v - 0.4)) * 18.0);
-        grain = grain * 1664525u + 1013904223u;
-        const int noise = int(grain >> 29) - 4;
         const double channels[3] = {200.0 * sky * (1 - blob) + 30.0, 160.0 * hill + 60.0 * blob + 20.0,
                                     90.0 * u + 150.0 * blob + 10.0};
         for (int c = 0; c < 3; ++c) {
-            const int level = int(channels[c]) + noise;
+            // Sensor grain of its own in each channel, as in a real photograph.
+            grain = grain * 1664525u + 1013904223u;
+            const int level = int(channels[c]) + int(grain >> 29) - 4;
             bgr[c] = static_cast<std::uint8_t>(level < 0 ? 0 : level > 255 ? 255 : level);
         }
     }
