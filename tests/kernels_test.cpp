@@ -87,7 +87,7 @@ std::vector<Shape> shapes() {
     for (std::int32_t width = 1; width <= 70; ++width) {
         widths.push_back(width);
     }
-    for (const std::int32_t width : {95, 96, 97, 127, 128, 129, 191, 192, 193, 1000}) {
+    for (const std::int32_t width : {95, 96, 97, 127, 128, 129, 191, 192, 193, 1000, 4095, 4096, 4097, 8250}) {
         widths.push_back(width);
     }
     for (const std::int32_t width : widths) {
