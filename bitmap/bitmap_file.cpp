@@ -1,11 +1,19 @@
 #include "bitmap/bitmap_file.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <filesystem>
 
 namespace tovrin {
 
 namespace {
+
+// Rows arrive in pieces small enough to stay in a core's own cache until they
+// have been converted. Each piece ends on a block boundary of the file, so
+// that the stream hands the read straight to the system instead of passing
+// it through its own buffer.
+constexpr std::int64_t arrivalPiece = std::int64_t{512} << 10;
+constexpr std::int64_t fileBlock = 4096;
 
 using FileHeaderBytes = std::array<std::uint8_t, fileHeaderSize>;
 using BitmapInfoBytes = std::array<std::uint8_t, bitmapInfoSize>;
@@ -189,15 +197,27 @@ std::int32_t pixelDataSize(const HeaderBlock& header, int bitsPerPixel) {
     return static_cast<std::int32_t>(size);
 }
 
-PixelBuffer loadPixelRows(Stream& source, const HeaderBlock& header, std::int32_t size) {
+PixelBuffer loadPixelRows(Stream& source, const HeaderBlock& header, std::int32_t size,
+                          const RowsArrived& arrived) {
     PixelBuffer pixels = PixelBuffer::allocate(size);
     // bfOffBits is taken as a signed 32-bit offset: 2^31 and above are negative.
     const auto offset = static_cast<std::int32_t>(header.bfOffBits);
     if (offset < 0 || std::fseek(source.get(), offset, SEEK_SET) != 0) {
         throw message::badImageFormat;
     }
-    if (size > 0 && std::fread(pixels.data(), 1, pixels.size(), source.get()) != pixels.size()) {
-        throw message::badImageFormat;
+    for (std::size_t loaded = 0; loaded < pixels.size();) {
+        std::size_t count = pixels.size() - loaded;
+        if (arrived) {
+            const std::int64_t end = (offset + std::int64_t(loaded) + arrivalPiece) / fileBlock * fileBlock;
+            count = std::min(count, static_cast<std::size_t>(end - offset - std::int64_t(loaded)));
+        }
+        if (std::fread(pixels.data() + loaded, 1, count, source.get()) != count) {
+            throw message::badImageFormat;
+        }
+        loaded += count;
+        if (arrived) {
+            arrived(pixels.data(), loaded);
+        }
     }
     source.reset();
     return pixels;

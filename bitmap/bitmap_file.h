@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -82,9 +83,17 @@ std::int32_t rowStride(std::int32_t width, int bitsPerPixel);
 // Negative results are passed on: allocation refuses them.
 std::int32_t pixelDataSize(const HeaderBlock& header, int bitsPerPixel);
 
+// Told, each time another piece of the rows has been read, how many bytes
+// from the start of the buffer are now in place.
+using RowsArrived = std::function<void(std::uint8_t* pixels, std::size_t loaded)>;
+
 // Allocates `size` bytes, reads them from bfOffBits, then closes the source.
 // Throws message::memoryAllocationFailed or message::badImageFormat.
-PixelBuffer loadPixelRows(Stream& source, const HeaderBlock& header, std::int32_t size);
+// With `arrived`, the rows are read in pieces of about a cache's size and
+// handed over one by one, so that they are worked on while still in cache;
+// a short source still fails before the function returns.
+PixelBuffer loadPixelRows(Stream& source, const HeaderBlock& header, std::int32_t size,
+                          const RowsArrived& arrived = nullptr);
 
 // Writes the 58-byte header block with a single black palette entry, then `pixels`.
 // Throws message::cannotCreateFile or message::cannotWriteToFile.

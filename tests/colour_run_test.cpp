@@ -252,6 +252,20 @@ TEST_F(ColourRun, RefusedSourcesPrintTheirMessageAndCreateNothing) {
     }
 }
 
+// Megabytes of rows are read and converted in pieces: the result must not
+// show where a piece ended, and a source cut short after some pieces were
+// converted must still fail before any destination exists.
+TEST_F(ColourRun, LargeSourcesConvertAcrossReadPieces) {
+    const Bytes colour = bitmap24(1001, 700, randomPixels(1001 * 700, 77), 0x3C);
+    const std::string destination = path("out.bmp");
+    expectSuccess(runTool({put("in.bmp", colour), destination}));
+    EXPECT_EQ(readFile(destination), expectedFromColour(colour));
+
+    const std::string never = path("never.bmp");
+    expectFailure(runTool({put("short.bmp", cut(colour, colour.size() - 5000)), never}), text::badFormat);
+    EXPECT_FALSE(fs::exists(never));
+}
+
 TEST_F(ColourRun, AMissingSourceLeavesTheDestinationAlone) {
     const std::string destination = put("out.bmp", Bytes{1, 2, 3});
     expectFailure(runTool({path("missing.bmp"), destination}), text::cannotOpen);

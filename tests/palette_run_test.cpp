@@ -71,6 +71,24 @@ TEST_F(PaletteRun, ColourPalettesMatchTheModelAndKeepRowPadding) {
     }
 }
 
+// As for 24-bit sources: rows remapped piece by piece give the same bytes,
+// and a source cut short after some pieces fails with nothing created.
+TEST_F(PaletteRun, LargeSourcesRemapAcrossReadPieces) {
+    std::vector<Quad> palette;
+    for (const Bgr& colour : randomPixels(256, 11)) {
+        palette.push_back({colour.blue, colour.green, colour.red, 0});
+    }
+    const Bytes source = bitmap8(3001, 700, palette, randomIndices(3001 * 700, 5), 0x5E);
+    const std::string destination = path("out.bmp");
+    expectSuccess(runTool({put("in.bmp", source), destination}));
+    EXPECT_EQ(readFile(destination), expectedFromPalette(source));
+
+    const std::string never = path("never.bmp");
+    const Bytes shortened(source.begin(), source.end() - 5000);
+    expectFailure(runTool({put("short.bmp", shortened), never}), text::badFormat);
+    EXPECT_FALSE(std::filesystem::exists(never));
+}
+
 TEST_F(PaletteRun, ATwoEntryPaletteNeedsTheFileToReachByte1078) {
     const std::vector<Quad> palette = {{0, 0, 255}, {255, 0, 0}};
     // 54 + 8 + 4 x 253 rows = 1074 bytes: too short for the 255 entries read after byte 57.
