@@ -46,7 +46,6 @@ std::vector<std::string> launcher() {
     return words;
 }
 
-#ifdef TOVRIN_TEST_POSIX
 bool underSanitizer() {
 #if defined(__SANITIZE_ADDRESS__)
     return true;
@@ -57,7 +56,6 @@ bool underSanitizer() {
 #endif
     return false;
 }
-#endif
 
 std::string slurp(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
