@@ -24,7 +24,11 @@ if(TOVRIN_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
     # What dpkg-shlibdeps finds for a build with GCC 12 on Debian 12.
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libgcc-s1 (>= 3.0), libstdc++6 (>= 9)")
+    if(TOVRIN_HAS_STATIC_RUNTIME)
+        set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34)")
+    else()
+        set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libgcc-s1 (>= 3.0), libstdc++6 (>= 9)")
+    endif()
 endif()
 # Debian keeps manual pages compressed.
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/compress_man_pages.cmake)

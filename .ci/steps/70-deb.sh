@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 source .ci/install_checks.sh
 
-ensure_commands man-db:man groff-base:groff dpkg-dev:dpkg-shlibdeps file:file
+ensure_commands man-db:man groff-base:groff dpkg-dev:dpkg-shlibdeps file:file binutils:objdump
 
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
@@ -44,8 +44,18 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Architecture)" = "$architecture" ] || fail "Architecture: $(field Architecture)"
 [ "$(field Section)" = graphics ] || fail "Section: $(field Section)"
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
-for library in libc6 libstdc++6; do
-    grep -qw "$library" <<<"$(field Depends)" || fail "Depends lacks $library: $(field Depends)"
+# Every shared library the tool needs must come with a package it depends on.
+needed=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/bin/tovrin > "$WORK/tovrin-needed" &&
+    objdump -p "$WORK/tovrin-needed" | awk '/NEEDED/ { print $2 }')
+grep -q '^libc\.so' <<<"$needed" || fail "the tool needs no C library? $needed"
+for library in $needed; do
+    case "$library" in
+        libc.so.* | libm.so.* | ld-linux*.so.*) package=libc6 ;;
+        libstdc++.so.*) package=libstdc++6 ;;
+        libgcc_s.so.*) package=libgcc-s1 ;;
+        *) fail "unexpected shared library $library" ;;
+    esac
+    grep -qw -- "$package" <<<"$(field Depends)" || fail "Depends lacks $package for $library: $(field Depends)"
 done
 
 root=$WORK/root
