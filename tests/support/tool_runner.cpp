@@ -46,6 +46,14 @@ std::vector<std::string> launcher() {
     return words;
 }
 
+// The words that start the tool: the launcher, if any, then the tool and its arguments.
+std::vector<std::string> toolCommand(const std::vector<std::string>& arguments) {
+    std::vector<std::string> command = launcher();
+    command.push_back(TOVRIN_EXE);
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return command;
+}
+
 bool underSanitizer() {
 #if defined(__SANITIZE_ADDRESS__)
     return true;
@@ -116,9 +124,7 @@ RunResult runTool(const std::vector<std::string>& arguments, const ProcessLimits
     const std::string outPath = capture.file("stdout");
     const std::string errPath = capture.file("stderr");
 
-    std::vector<std::string> command = launcher();
-    command.push_back(TOVRIN_EXE);
-    command.insert(command.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> command = toolCommand(arguments);
     std::vector<char*> argv;
     for (std::string& word : command) {
         argv.push_back(word.data());
@@ -217,9 +223,7 @@ RunResult runTool(const std::vector<std::string>& arguments, const ProcessLimits
     const std::string outPath = capture.file("stdout");
     const std::string errPath = capture.file("stderr");
 
-    std::vector<std::string> command = launcher();
-    command.push_back(TOVRIN_EXE);
-    command.insert(command.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> command = toolCommand(arguments);
     std::string commandLine = quotedArgument(command.front());
     for (std::size_t i = 1; i < command.size(); ++i) {
         commandLine += ' ';
