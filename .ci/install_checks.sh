@@ -1,4 +1,5 @@
 # Helpers of the install and package steps; sourced by them, not a step itself.
+source .ci/packages.sh
 
 fail() {
     echo "FAIL: $*" >&2
@@ -7,15 +8,11 @@ fail() {
 
 # ensure_commands PACKAGE:COMMAND... installs the packages whose command is missing.
 ensure_commands() {
-    local missing=() pair
+    local pair
     for pair in "$@"; do
-        command -v "${pair#*:}" >/dev/null 2>&1 || missing+=("${pair%%:*}")
+        need "${pair%%:*}" command -v "${pair#*:}"
     done
-    if [ ${#missing[@]} -gt 0 ]; then
-        echo "installing: ${missing[*]}"
-        apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-    fi
+    install_missing
 }
 
 # The configured, built tree that both steps install from.

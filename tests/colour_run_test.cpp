@@ -195,53 +195,38 @@ struct BadSource {
     std::string message;
 };
 
-Bytes changed16(Bytes bytes, std::size_t offset, std::uint16_t value) {
-    putU16(bytes, offset, value);
-    return bytes;
-}
-
-Bytes changed32(Bytes bytes, std::size_t offset, std::uint32_t value) {
-    putU32(bytes, offset, value);
-    return bytes;
-}
-
-Bytes cut(Bytes bytes, std::size_t size) {
-    bytes.resize(size);
-    return bytes;
-}
-
 TEST_F(ColourRun, RefusedSourcesPrintTheirMessageAndCreateNothing) {
     const Bytes good = bitmap24(3, 2, randomPixels(6, 3));
     const BadSource cases[] = {
         {"empty file", Bytes{}, text::badFormat},
-        {"13 bytes", cut(good, 13), text::badFormat},
-        {"file header only", cut(good, 14), text::badFormat},
-        {"57 bytes", cut(good, 57), text::badFormat},
-        {"24-bit file of height 0 is 54 bytes", cut(changed32(good, at::biHeight, 0), 54), text::badFormat},
-        {"signature MB", changed16(good, at::bfType, 0x424D), text::badFormat},
-        {"planes 0", changed16(good, at::biPlanes, 0), text::badFormat},
-        {"planes 2", changed16(good, at::biPlanes, 2), text::badFormat},
-        {"bit count 0", changed16(good, at::biBitCount, 0), text::badFormat},
-        {"bit count 1", changed16(good, at::biBitCount, 1), text::badFormat},
-        {"bit count 4", changed16(good, at::biBitCount, 4), text::badFormat},
-        {"bit count 16", changed16(good, at::biBitCount, 16), text::badFormat},
-        {"bit count 32", changed16(good, at::biBitCount, 32), text::badFormat},
-        {"rows cut short by one byte", cut(good, good.size() - 1), text::badFormat},
-        {"offset past the end", changed32(good, at::bfOffBits, 1000), text::badFormat},
-        {"offset 2^31 with no pixels", changed32(headerOnly(0, 0, 24), at::bfOffBits, 0x80000000u),
+        {"13 bytes", truncated(good, 13), text::badFormat},
+        {"file header only", truncated(good, 14), text::badFormat},
+        {"57 bytes", truncated(good, 57), text::badFormat},
+        {"24-bit file of height 0 is 54 bytes", truncated(withU32(good, at::biHeight, 0), 54), text::badFormat},
+        {"signature MB", withU16(good, at::bfType, 0x424D), text::badFormat},
+        {"planes 0", withU16(good, at::biPlanes, 0), text::badFormat},
+        {"planes 2", withU16(good, at::biPlanes, 2), text::badFormat},
+        {"bit count 0", withU16(good, at::biBitCount, 0), text::badFormat},
+        {"bit count 1", withU16(good, at::biBitCount, 1), text::badFormat},
+        {"bit count 4", withU16(good, at::biBitCount, 4), text::badFormat},
+        {"bit count 16", withU16(good, at::biBitCount, 16), text::badFormat},
+        {"bit count 32", withU16(good, at::biBitCount, 32), text::badFormat},
+        {"rows cut short by one byte", truncated(good, good.size() - 1), text::badFormat},
+        {"offset past the end", withU32(good, at::bfOffBits, 1000), text::badFormat},
+        {"offset 2^31 with no pixels", withU32(headerOnly(0, 0, 24), at::bfOffBits, 0x80000000u),
          text::badFormat},
-        {"offset 2^32-1", changed32(good, at::bfOffBits, 0xFFFFFFFFu), text::badFormat},
-        {"width whose bit count overflows", changed32(good, at::biWidth, INT32_MAX), text::badFormat},
-        {"width INT32_MIN", changed32(good, at::biWidth, 0x80000000u), text::badFormat},
-        {"stride times height overflows", changed32(changed32(good, at::biWidth, 100000), at::biHeight, 100000),
+        {"offset 2^32-1", withU32(good, at::bfOffBits, 0xFFFFFFFFu), text::badFormat},
+        {"width whose bit count overflows", withU32(good, at::biWidth, INT32_MAX), text::badFormat},
+        {"width INT32_MIN", withU32(good, at::biWidth, 0x80000000u), text::badFormat},
+        {"stride times height overflows", withU32(withU32(good, at::biWidth, 100000), at::biHeight, 100000),
          text::badFormat},
         {"negative stride times negative height overflows",
-         changed32(changed32(good, at::biWidth, static_cast<std::uint32_t>(-100000)), at::biHeight,
+         withU32(withU32(good, at::biWidth, static_cast<std::uint32_t>(-100000)), at::biHeight,
                    static_cast<std::uint32_t>(-100000)),
          text::badFormat},
-        {"top-down rows give a negative size", changed32(good, at::biHeight, static_cast<std::uint32_t>(-2)),
+        {"top-down rows give a negative size", withU32(good, at::biHeight, static_cast<std::uint32_t>(-2)),
          text::noMemory},
-        {"height INT32_MIN", changed32(good, at::biHeight, 0x80000000u), text::badFormat},
+        {"height INT32_MIN", withU32(good, at::biHeight, 0x80000000u), text::badFormat},
     };
     for (const BadSource& c : cases) {
         const std::string source = put("in.bmp", c.bytes);
@@ -262,7 +247,7 @@ TEST_F(ColourRun, LargeSourcesConvertAcrossReadPieces) {
     EXPECT_EQ(readFile(destination), expectedFromColour(colour));
 
     const std::string never = path("never.bmp");
-    expectFailure(runTool({put("short.bmp", cut(colour, colour.size() - 5000)), never}), text::badFormat);
+    expectFailure(runTool({put("short.bmp", truncated(colour, colour.size() - 5000)), never}), text::badFormat);
     EXPECT_FALSE(fs::exists(never));
 }
 

@@ -108,11 +108,6 @@ struct Refused {
     std::string message;
 };
 
-Bytes withBitCount(Bytes bytes, std::uint16_t bitCount) {
-    putU16(bytes, at::biBitCount, bitCount);
-    return bytes;
-}
-
 TEST_F(ExpandRun, RefusedSourcesCreateNothing) {
     const Bytes gray = bitmap8(3, 2, {{0, 0, 0}}, {1, 2, 3, 4, 5, 6});
     Bytes cutRows = gray;
@@ -123,10 +118,10 @@ TEST_F(ExpandRun, RefusedSourcesCreateNothing) {
     putU32(beyond, at::bfOffBits, 0x80000000u);
     const Refused cases[] = {
         {"24-bit source", bitmap24(2, 2, randomPixels(4, 1)), text::badFormat},
-        {"bit count 1", withBitCount(gray, 1), text::badFormat},
-        {"bit count 4", withBitCount(gray, 4), text::badFormat},
-        {"bit count 16", withBitCount(gray, 16), text::badFormat},
-        {"bit count 32", withBitCount(gray, 32), text::badFormat},
+        {"bit count 1", withU16(gray, at::biBitCount, 1), text::badFormat},
+        {"bit count 4", withU16(gray, at::biBitCount, 4), text::badFormat},
+        {"bit count 16", withU16(gray, at::biBitCount, 16), text::badFormat},
+        {"bit count 32", withU16(gray, at::biBitCount, 32), text::badFormat},
         {"rows cut short", cutRows, text::badFormat},
         {"offset 2^31", beyond, text::badFormat},
         {"top-down rows", topDown, text::noMemory},

@@ -34,22 +34,12 @@ const Bytes& baseOf(Path path) {
     return path == Path::colour ? colour : path == Path::palette ? palette : compact;
 }
 
-Bytes cut(Path path, std::size_t size) {
-    Bytes bytes = baseOf(path);
-    bytes.resize(size);
-    return bytes;
-}
+Bytes cut(Path path, std::size_t size) { return truncated(baseOf(path), size); }
 
-Bytes with16(Path path, std::size_t offset, std::uint16_t value) {
-    Bytes bytes = baseOf(path);
-    putU16(bytes, offset, value);
-    return bytes;
-}
+Bytes with16(Path path, std::size_t offset, std::uint16_t value) { return withU16(baseOf(path), offset, value); }
 
 Bytes with32(Path path, std::size_t offset, std::int64_t value) {
-    Bytes bytes = baseOf(path);
-    putU32(bytes, offset, static_cast<std::uint32_t>(value));
-    return bytes;
+    return withU32(baseOf(path), offset, static_cast<std::uint32_t>(value));
 }
 
 Bytes sized(Path path, std::int32_t width, std::int32_t height) {

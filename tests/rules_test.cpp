@@ -91,11 +91,6 @@ struct HeaderCase {
     bool accepted;
 };
 
-Bytes with16(Bytes bytes, std::size_t offset, std::uint16_t value) {
-    fixture::putU16(bytes, offset, value);
-    return bytes;
-}
-
 TEST(ReadHeaderBlock, ChecksSignatureAndPlanesOnWholeRecords) {
     const Bytes good = fixture::headerOnly(3, 2, 24);
     const HeaderCase cases[] = {
@@ -104,12 +99,12 @@ TEST(ReadHeaderBlock, ChecksSignatureAndPlanesOnWholeRecords) {
         {"13 bytes", Bytes(good.begin(), good.begin() + 13), false},
         {"14 bytes", Bytes(good.begin(), good.begin() + 14), false},
         {"57 bytes", Bytes(good.begin(), good.begin() + 57), false},
-        {"signature MB", with16(good, fixture::at::bfType, 0x424D), false},
-        {"signature bm", with16(good, fixture::at::bfType, 0x6D62), false},
-        {"planes 0", with16(good, fixture::at::biPlanes, 0), false},
-        {"planes 2", with16(good, fixture::at::biPlanes, 2), false},
-        {"planes 257", with16(good, fixture::at::biPlanes, 257), false},
-        {"bit count 16 is not a header matter", with16(good, fixture::at::biBitCount, 16), true},
+        {"signature MB", fixture::withU16(good, fixture::at::bfType, 0x424D), false},
+        {"signature bm", fixture::withU16(good, fixture::at::bfType, 0x6D62), false},
+        {"planes 0", fixture::withU16(good, fixture::at::biPlanes, 0), false},
+        {"planes 2", fixture::withU16(good, fixture::at::biPlanes, 2), false},
+        {"planes 257", fixture::withU16(good, fixture::at::biPlanes, 257), false},
+        {"bit count 16 is not a header matter", fixture::withU16(good, fixture::at::biBitCount, 16), true},
     };
     fixture::TempDir dir;
     for (const HeaderCase& c : cases) {

@@ -4,17 +4,17 @@
 # address-space limit skip themselves: the sanitizers reserve terabytes.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+source .ci/packages.sh
 
 sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=all"
 probe=$(mktemp -d)
 trap 'rm -rf "${probe}"' EXIT
-if ! echo 'int main() { return 0; }' | g++ -x c++ ${sanitizers} - -o "${probe}/probe" 2>/dev/null; then
-    # The sanitizer runtimes come with the compiler's support library.
-    package="libgcc-$(g++ -dumpversion | cut -d. -f1)-dev"
-    echo "installing: ${package}"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${package}" >/dev/null
-fi
+links_sanitized() {
+    echo 'int main() { return 0; }' | g++ -x c++ ${sanitizers} - -o "${probe}/probe"
+}
+# The sanitizer runtimes come with the compiler's support library.
+need "libgcc-$(g++ -dumpversion | cut -d. -f1)-dev" links_sanitized
+install_missing
 
 cmake -S . -B build-sanitized -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTOVRIN_WARNINGS_AS_ERRORS=ON \

@@ -4,6 +4,7 @@
 # seconds fails CI; the input that did it is kept in build-fuzz-ci/.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+source .ci/packages.sh
 
 if ! command -v clang++ >/dev/null; then
     echo "no clang++: fuzzing skipped"
@@ -11,13 +12,12 @@ if ! command -v clang++ >/dev/null; then
 fi
 work=$(mktemp -d)
 trap 'rm -rf "${work}"' EXIT
-probe='extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }'
-if ! echo "${probe}" | clang++ -x c++ -fsanitize=fuzzer,address,undefined - -o "${work}/probe" 2>/dev/null; then
-    package="libclang-rt-$(clang++ -dumpversion | cut -d. -f1)-dev"
-    echo "installing: ${package}"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${package}" >/dev/null
-fi
+links_fuzzer() {
+    echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' |
+        clang++ -x c++ -fsanitize=fuzzer,address,undefined - -o "${work}/probe"
+}
+need "libclang-rt-$(clang++ -dumpversion | cut -d. -f1)-dev" links_fuzzer
+install_missing
 
 cmake -S . -B build-fuzz-ci -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTOVRIN_FUZZ=ON -DTOVRIN_BUILD_TESTS=OFF -DTOVRIN_WARNINGS_AS_ERRORS=ON

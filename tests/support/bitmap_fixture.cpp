@@ -24,6 +24,21 @@ std::uint32_t getU32(const Bytes& bytes, std::size_t offset) {
     return getU16(bytes, offset) | std::uint32_t{getU16(bytes, offset + 2)} << 16;
 }
 
+Bytes withU16(Bytes bytes, std::size_t offset, std::uint16_t value) {
+    putU16(bytes, offset, value);
+    return bytes;
+}
+
+Bytes withU32(Bytes bytes, std::size_t offset, std::uint32_t value) {
+    putU32(bytes, offset, value);
+    return bytes;
+}
+
+Bytes truncated(Bytes bytes, std::size_t size) {
+    bytes.resize(size);
+    return bytes;
+}
+
 std::size_t strideOf(int width, int bitsPerPixel) {
     return (static_cast<std::size_t>(width) * bitsPerPixel / 8 + 3) / 4 * 4;
 }

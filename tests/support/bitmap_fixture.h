@@ -48,6 +48,11 @@ inline constexpr std::size_t bmiColors = 54;
 void putU16(Bytes& bytes, std::size_t offset, std::uint16_t value);
 void putU32(Bytes& bytes, std::size_t offset, std::uint32_t value);
 std::uint16_t getU16(const Bytes& bytes, std::size_t offset);
+
+// Copies of `bytes` with one field changed, or cut to `size` bytes.
+Bytes withU16(Bytes bytes, std::size_t offset, std::uint16_t value);
+Bytes withU32(Bytes bytes, std::size_t offset, std::uint32_t value);
+Bytes truncated(Bytes bytes, std::size_t size);
 std::uint32_t getU32(const Bytes& bytes, std::size_t offset);
 
 // Row length in bytes, rounded up to 4, for a positive width.
