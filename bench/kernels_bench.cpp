@@ -79,7 +79,7 @@ void registerVariant(const tovrin::KernelVariant& variant, const Image& image) {
                                  [=, &variant](benchmark::State& state) {
                                      const auto pristine = bench::colourRows(width, height);
                                      runOn(state, image, pristine, [&](std::uint8_t* pixels) {
-                                         variant.reduceRows(pixels, width, 0, height, stride24, stride8);
+                                         variant.reduceRows(pixels, pixels, width, height, stride24, stride8);
                                      });
                                  })
         ->Unit(benchmark::kMicrosecond)
@@ -89,7 +89,7 @@ void registerVariant(const tovrin::KernelVariant& variant, const Image& image) {
                                      const auto pristine = bench::indexRows(width, height);
                                      const tovrin::GrayTable table = paletteTable();
                                      runOn(state, image, pristine, [&](std::uint8_t* pixels) {
-                                         variant.remapRows(pixels, width, 0, height, stride8, table);
+                                         variant.remapRows(pixels, width, height, stride8, table);
                                      });
                                  })
         ->Unit(benchmark::kMicrosecond)

@@ -2,18 +2,18 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <filesystem>
+#include <cstring>
+#include <utility>
 
 namespace tovrin {
 
 namespace {
 
 // Rows arrive in pieces small enough to stay in a core's own cache until they
-// have been converted. Each piece ends on a block boundary of the file, so
-// that the stream hands the read straight to the system instead of passing
-// it through its own buffer.
-constexpr std::int64_t arrivalPiece = std::int64_t{512} << 10;
+// have been converted.
+constexpr std::size_t arrivalPiece = std::size_t{512} << 10;
 constexpr std::int64_t fileBlock = 4096;
+constexpr std::size_t cacheLine = 64;
 
 using FileHeaderBytes = std::array<std::uint8_t, fileHeaderSize>;
 using BitmapInfoBytes = std::array<std::uint8_t, bitmapInfoSize>;
@@ -105,7 +105,7 @@ BitmapInfoBytes encodeBitmapInfo(const HeaderBlock& header) {
 
 // Reads one whole record of `size` bytes; anything shorter is a bad source.
 void readRecord(std::FILE* source, void* record, std::size_t size) {
-    if (std::fread(record, size, 1, source) != 1) {
+    if (size > 0 && std::fread(record, size, 1, source) != 1) {
         throw message::badImageFormat;
     }
 }
@@ -145,13 +145,19 @@ void writeHeaderRecords(std::FILE* destination, const HeaderBlock& header) {
 }  // namespace
 
 Stream openForReading(const char* path) {
-    // Some systems open a folder for reading and fail only at the first read;
-    // a folder is no file to convert on any of them.
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) {
-        return Stream();
+    Stream source(std::fopen(path, "rb"));
+    if (!source) {
+        return source;
     }
-    return Stream(std::fopen(path, "rb"));
+    // Some systems open a folder for reading and fail only at the first read;
+    // a source that cannot be read at all is no file to convert. Running out
+    // of bytes is not such a failure: an empty file is a bad image.
+    const int first = std::fgetc(source.get());
+    if (first == EOF) {
+        return std::ferror(source.get()) ? Stream() : std::move(source);
+    }
+    std::ungetc(first, source.get());
+    return source;
 }
 
 HeaderBlock readHeaderBlock(std::FILE* source) {
@@ -197,27 +203,147 @@ std::int32_t pixelDataSize(const HeaderBlock& header, int bitsPerPixel) {
     return static_cast<std::int32_t>(size);
 }
 
+namespace {
+
+// Converts rows piece by piece as they are read. When the results are
+// smaller than the rows, each piece is read in just past the results so
+// far rather than at its own place in file order: the buffer is then
+// touched only about as far as the results reach, and the same few pieces'
+// worth of it is used over and over while it is still in cache. Result bytes
+// that are not converted (row padding) must still come out as they lay in
+// file order; they are kept aside at the far end of the buffer, where
+// nothing else goes in that case, and put in place at the end.
+class PieceReader {
+public:
+    PieceReader(std::FILE* source, std::int32_t offset, PixelBuffer& pixels, const RowConversion& conversion)
+        : source_(source), offset_(offset), pixels_(pixels), conversion_(conversion),
+          rowBytes_(static_cast<std::size_t>(conversion.rowStride)),
+          resultRowBytes_(static_cast<std::size_t>(conversion.resultStride)),
+          padding_(resultRowBytes_ - static_cast<std::size_t>(conversion.resultBytes)),
+          rows_(pixels.size() / rowBytes_) {
+        const std::size_t kept = rows_ * padding_;
+        // The furthest any piece reaches: past every result, a row's room,
+        // a partial row and a whole piece.
+        const std::size_t reach = rows_ * resultRowBytes_ + 2 * rowBytes_ + cacheLine + arrivalPiece;
+        slide_ = resultRowBytes_ < rowBytes_ && reach + kept <= pixels.size();
+        keptAt_ = pixels.size() - kept;
+    }
+
+    void readAll() {
+        while (consumed_ < pixels_.size()) {
+            moveTo(nextPlace());
+            const std::size_t count = nextPieceSize();
+            std::uint8_t* piece = pixels_.data() + at_ + pending_;
+            readRecord(source_, piece, count);
+            if (slide_) {
+                keepPadding(piece, consumed_, count);
+            }
+            consumed_ += count;
+            pending_ += count;
+            convertWholeRows();
+        }
+        if (slide_) {
+            restorePadding();
+        }
+    }
+
+private:
+    // A row's room past the results lets the next row's results end before
+    // its own bytes begin. No row goes past its place in file order, so
+    // whatever is still to come fits behind it.
+    std::size_t nextPlace() const {
+        if (!slide_) {
+            return rowsDone_ * rowBytes_;
+        }
+        const std::size_t pastResults = (rowsDone_ * resultRowBytes_ + rowBytes_ + cacheLine - 1) / cacheLine * cacheLine;
+        return std::min(pastResults, rowsDone_ * rowBytes_);
+    }
+
+    void moveTo(std::size_t place) {
+        if (place != at_) {
+            std::memmove(pixels_.data() + place, pixels_.data() + at_, pending_);
+            at_ = place;
+        }
+    }
+
+    // Pieces end on a block boundary of the file, so that the stream hands
+    // each read straight to the system instead of through its own buffer.
+    std::size_t nextPieceSize() const {
+        const std::int64_t position = offset_ + static_cast<std::int64_t>(consumed_);
+        const std::int64_t end = (position + static_cast<std::int64_t>(arrivalPiece)) / fileBlock * fileBlock;
+        return std::min(pixels_.size() - consumed_, static_cast<std::size_t>(end - position));
+    }
+
+    void convertWholeRows() {
+        const std::size_t rows = pending_ / rowBytes_;
+        if (rows == 0) {
+            return;
+        }
+        conversion_.convert(pixels_.data() + at_, pixels_.data() + rowsDone_ * resultRowBytes_,
+                            static_cast<std::int32_t>(rows));
+        rowsDone_ += rows;
+        at_ += rows * rowBytes_;
+        pending_ -= rows * rowBytes_;
+    }
+
+    // `piece` holds the `count` bytes from `from` on in file order; keeps
+    // those that belong at a result row's padding.
+    void keepPadding(const std::uint8_t* piece, std::size_t from, std::size_t count) {
+        if (padding_ == 0) {
+            return;
+        }
+        const std::size_t to = std::min(from + count, rows_ * resultRowBytes_);
+        for (std::size_t row = from / resultRowBytes_; row * resultRowBytes_ < to; ++row) {
+            const std::size_t paddingStart = row * resultRowBytes_ + resultRowBytes_ - padding_;
+            for (std::size_t k = 0; k < padding_; ++k) {
+                const std::size_t at = paddingStart + k;
+                if (at >= from && at < to) {
+                    pixels_.data()[keptAt_ + row * padding_ + k] = piece[at - from];
+                }
+            }
+        }
+    }
+
+    void restorePadding() {
+        if (padding_ == 0) {
+            return;
+        }
+        for (std::size_t row = 0; row < rows_; ++row) {
+            std::memcpy(pixels_.data() + row * resultRowBytes_ + resultRowBytes_ - padding_,
+                        pixels_.data() + keptAt_ + row * padding_, padding_);
+        }
+    }
+
+    std::FILE* source_;
+    std::int32_t offset_;
+    PixelBuffer& pixels_;
+    const RowConversion& conversion_;
+    std::size_t rowBytes_;
+    std::size_t resultRowBytes_;
+    std::size_t padding_;   // result bytes per row left unconverted
+    std::size_t rows_;
+    bool slide_ = false;
+    std::size_t keptAt_ = 0;
+    std::size_t consumed_ = 0;  // bytes read from the source so far
+    std::size_t rowsDone_ = 0;
+    std::size_t at_ = 0;        // where the next row's bytes begin
+    std::size_t pending_ = 0;   // how many of them have arrived
+};
+
+}  // namespace
+
 PixelBuffer loadPixelRows(Stream& source, const HeaderBlock& header, std::int32_t size,
-                          const RowsArrived& arrived) {
+                          const RowConversion* conversion) {
     PixelBuffer pixels = PixelBuffer::allocate(size);
     // bfOffBits is taken as a signed 32-bit offset: 2^31 and above are negative.
     const auto offset = static_cast<std::int32_t>(header.bfOffBits);
     if (offset < 0 || std::fseek(source.get(), offset, SEEK_SET) != 0) {
         throw message::badImageFormat;
     }
-    for (std::size_t loaded = 0; loaded < pixels.size();) {
-        std::size_t count = pixels.size() - loaded;
-        if (arrived) {
-            const std::int64_t end = (offset + std::int64_t(loaded) + arrivalPiece) / fileBlock * fileBlock;
-            count = std::min(count, static_cast<std::size_t>(end - offset - std::int64_t(loaded)));
-        }
-        if (std::fread(pixels.data() + loaded, 1, count, source.get()) != count) {
-            throw message::badImageFormat;
-        }
-        loaded += count;
-        if (arrived) {
-            arrived(pixels.data(), loaded);
-        }
+    if (conversion != nullptr) {
+        PieceReader(source.get(), offset, pixels, *conversion).readAll();
+    } else {
+        readRecord(source.get(), pixels.data(), pixels.size());
     }
     source.reset();
     return pixels;

@@ -83,17 +83,28 @@ std::int32_t rowStride(std::int32_t width, int bitsPerPixel);
 // Negative results are passed on: allocation refuses them.
 std::int32_t pixelDataSize(const HeaderBlock& header, int bitsPerPixel);
 
-// Told, each time another piece of the rows has been read, how many bytes
-// from the start of the buffer are now in place.
-using RowsArrived = std::function<void(std::uint8_t* pixels, std::size_t loaded)>;
+// How rows are worked on as soon as they have been read. Source rows are
+// `rowStride` bytes apart; `convert` turns `count` of them, starting at
+// `rows`, into result rows `resultStride` bytes apart from `results`, storing
+// the first `resultBytes` of each. Result row r lies r * resultStride bytes
+// from the start of the buffer, never past where source row r lay in file
+// order, and never longer than a source row (both strides positive); its
+// bytes past `resultBytes` end up as they lay there in file order.
+struct RowConversion {
+    std::int32_t rowStride;
+    std::int32_t resultStride;
+    std::int32_t resultBytes;
+    std::function<void(const std::uint8_t* rows, std::uint8_t* results, std::int32_t count)> convert;
+};
 
 // Allocates `size` bytes, reads them from bfOffBits, then closes the source.
 // Throws message::memoryAllocationFailed or message::badImageFormat.
-// With `arrived`, the rows are read in pieces of about a cache's size and
-// handed over one by one, so that they are worked on while still in cache;
-// a short source still fails before the function returns.
+// With a `conversion` (`size` is then a whole number of its rows), the rows
+// are read in pieces of about a cache's size and converted as they come, so
+// that they are worked on while still in cache; a short source still fails
+// before the function returns.
 PixelBuffer loadPixelRows(Stream& source, const HeaderBlock& header, std::int32_t size,
-                          const RowsArrived& arrived = nullptr);
+                          const RowConversion* conversion = nullptr);
 
 // Writes the 58-byte header block with a single black palette entry, then `pixels`.
 // Throws message::cannotCreateFile or message::cannotWriteToFile.

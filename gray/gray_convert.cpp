@@ -6,20 +6,10 @@ namespace tovrin {
 
 namespace {
 
-// Hands each whole row to `convertRows` once, as soon as it has arrived,
-// while it is still in cache. Rows exist only for a positive width and
-// height; then the stride is positive and the rows fill the buffer exactly.
-template <typename ConvertRows>
-RowsArrived wholeRowsAsTheyArrive(const HeaderBlock& header, std::int32_t stride, ConvertRows convertRows) {
-    if (header.biWidth <= 0 || header.biHeight <= 0) {
-        return nullptr;
-    }
-    return [stride, convertRows, rowsDone = std::int32_t{0}](std::uint8_t* pixels, std::size_t loaded) mutable {
-        const auto rowsIn = static_cast<std::int32_t>(loaded / static_cast<std::size_t>(stride));
-        convertRows(pixels, rowsDone, rowsIn);
-        rowsDone = rowsIn;
-    };
-}
+// Rows exist only for a positive width and height; then the strides are
+// positive and the rows fill the buffer exactly, and they can be converted
+// piece by piece as they arrive.
+bool hasRows(const HeaderBlock& header) { return header.biWidth > 0 && header.biHeight > 0; }
 
 }  // namespace
 
@@ -27,12 +17,11 @@ void reduceDirectColour(Stream& source, const HeaderBlock& header, const char* d
     const std::int32_t size24 = pixelDataSize(header, 24);
     const std::int32_t stride24 = rowStride(header.biWidth, 24);
     const std::int32_t stride8 = rowStride(header.biWidth, 8);
-    // Every gray byte lands before the first colour byte not yet read.
-    PixelBuffer pixels = loadPixelRows(
-        source, header, size24,
-        wholeRowsAsTheyArrive(header, stride24, [&](std::uint8_t* rows, std::int32_t first, std::int32_t end) {
-            reduceRows(rows, header.biWidth, first, end, stride24, stride8);
-        }));
+    const RowConversion packRows{stride24, stride8, header.biWidth,
+                                 [&](const std::uint8_t* rows, std::uint8_t* results, std::int32_t count) {
+                                     reduceRows(rows, results, header.biWidth, count, stride24, stride8);
+                                 }};
+    PixelBuffer pixels = loadPixelRows(source, header, size24, hasRows(header) ? &packRows : nullptr);
     // The 8-bit rows are never longer than the 24-bit ones and never of the
     // opposite sign, so this size fits the buffer and is not negative.
     const std::int32_t size8 = pixelDataSize(header, 8);
@@ -52,11 +41,11 @@ void remapPalette(Stream& source, const HeaderBlock& header, const char* destina
     }
     const std::int32_t size = pixelDataSize(header, 8);
     const std::int32_t stride = rowStride(header.biWidth, 8);
-    PixelBuffer pixels = loadPixelRows(
-        source, header, size,
-        wholeRowsAsTheyArrive(header, stride, [&](std::uint8_t* rows, std::int32_t first, std::int32_t end) {
-            remapRows(rows, header.biWidth, first, end, stride, table);
-        }));
+    const RowConversion remapInPlace{stride, stride, header.biWidth,
+                                     [&](const std::uint8_t*, std::uint8_t* results, std::int32_t count) {
+                                         remapRows(results, header.biWidth, count, stride, table);
+                                     }};
+    PixelBuffer pixels = loadPixelRows(source, header, size, hasRows(header) ? &remapInPlace : nullptr);
     writeCompactGrayBitmap(destinationPath, header, {pixels.data(), pixels.size()});
 }
 

@@ -63,14 +63,14 @@ const KernelVariant& chosenKernelVariant() {
     return chosen;
 }
 
-void reduceRows(std::uint8_t* pixels, std::int32_t width, std::int32_t firstRow, std::int32_t endRow,
+void reduceRows(const std::uint8_t* colour, std::uint8_t* gray, std::int32_t width, std::int32_t rowCount,
                 std::int32_t stride24, std::int32_t stride8) {
-    chosenKernelVariant().reduceRows(pixels, width, firstRow, endRow, stride24, stride8);
+    chosenKernelVariant().reduceRows(colour, gray, width, rowCount, stride24, stride8);
 }
 
-void remapRows(std::uint8_t* pixels, std::int32_t width, std::int32_t firstRow, std::int32_t endRow,
-               std::int32_t stride, const GrayTable& table) {
-    chosenKernelVariant().remapRows(pixels, width, firstRow, endRow, stride, table);
+void remapRows(std::uint8_t* rows, std::int32_t width, std::int32_t rowCount, std::int32_t stride,
+               const GrayTable& table) {
+    chosenKernelVariant().remapRows(rows, width, rowCount, stride, table);
 }
 
 }  // namespace tovrin

@@ -14,23 +14,25 @@
 
 namespace tovrin {
 
-// Packs rows `firstRow` to `endRow` - 1 of 24-bit pixels (`stride24` bytes
-// apart) into gray rows `stride8` bytes apart, both counted from `pixels`, in
-// one forward pass; the rows before `firstRow` are taken as packed already.
-// Only the first `width` bytes of each gray row are stored: its padding keeps
-// whatever 24-bit bytes lay there. Nothing is done for a width <= 0.
-void reduceRows(std::uint8_t* pixels, std::int32_t width, std::int32_t firstRow, std::int32_t endRow,
+// Packs `rowCount` rows of 24-bit pixels, `stride24` bytes apart from
+// `colour`, into gray rows `stride8` bytes apart from `gray`, in one forward
+// pass. The two may share a buffer: `gray` at or before `colour` and a gray
+// stride no longer than the colour one, so that no pixel is overwritten
+// before it has been read. Only the first `width` bytes of each gray row are
+// stored; its padding keeps whatever lay there. Nothing is done for a width
+// or a row count <= 0.
+void reduceRows(const std::uint8_t* colour, std::uint8_t* gray, std::int32_t width, std::int32_t rowCount,
                 std::int32_t stride24, std::int32_t stride8);
 
-// Replaces the first `width` bytes of rows `firstRow` to `endRow` - 1 by their
-// gray level from `table`; row padding is left as it is.
-void remapRows(std::uint8_t* pixels, std::int32_t width, std::int32_t firstRow, std::int32_t endRow,
-               std::int32_t stride, const GrayTable& table);
+// Replaces the first `width` bytes of `rowCount` rows, `stride` bytes apart
+// from `rows`, by their gray level from `table`; row padding is left as it is.
+void remapRows(std::uint8_t* rows, std::int32_t width, std::int32_t rowCount, std::int32_t stride,
+               const GrayTable& table);
 
-using ReduceRowsFn = void (*)(std::uint8_t* pixels, std::int32_t width, std::int32_t firstRow,
-                              std::int32_t endRow, std::int32_t stride24, std::int32_t stride8);
-using RemapRowsFn = void (*)(std::uint8_t* pixels, std::int32_t width, std::int32_t firstRow,
-                             std::int32_t endRow, std::int32_t stride, const GrayTable& table);
+using ReduceRowsFn = void (*)(const std::uint8_t* colour, std::uint8_t* gray, std::int32_t width,
+                              std::int32_t rowCount, std::int32_t stride24, std::int32_t stride8);
+using RemapRowsFn = void (*)(std::uint8_t* rows, std::int32_t width, std::int32_t rowCount, std::int32_t stride,
+                             const GrayTable& table);
 
 struct KernelVariant {
     const char* name;

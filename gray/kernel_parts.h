@@ -27,28 +27,28 @@ inline std::uint8_t reducePixel(const std::uint8_t* bgr) {
     return static_cast<std::uint8_t>((sum + 50) / 100);
 }
 
-// The outer loop every variant shares: rows of `width` pixels, one call per row.
-// For a row beyond the first the gray row starts before its colour row; within
-// a row a gray byte lands at or before the colour bytes it came from.
+// The outer loops every variant shares: rows of `width` pixels, one call per
+// row. A gray row never starts after its colour row, and within a row a gray
+// byte lands at or before the colour bytes it came from.
 template <void (*reduceRow)(const std::uint8_t*, std::uint8_t*, std::int32_t)>
-void reduceEachRow(std::uint8_t* pixels, std::int32_t width, std::int32_t firstRow, std::int32_t endRow,
+void reduceEachRow(const std::uint8_t* colour, std::uint8_t* gray, std::int32_t width, std::int32_t rowCount,
                    std::int32_t stride24, std::int32_t stride8) {
     if (width <= 0) {
         return;
     }
-    for (std::int32_t row = firstRow; row < endRow; ++row) {
-        reduceRow(pixels + std::ptrdiff_t{row} * stride24, pixels + std::ptrdiff_t{row} * stride8, width);
+    for (std::int32_t row = 0; row < rowCount; ++row) {
+        reduceRow(colour + std::ptrdiff_t{row} * stride24, gray + std::ptrdiff_t{row} * stride8, width);
     }
 }
 
 template <void (*remapRow)(std::uint8_t*, std::int32_t, const GrayTable&)>
-void remapEachRow(std::uint8_t* pixels, std::int32_t width, std::int32_t firstRow, std::int32_t endRow,
-                  std::int32_t stride, const GrayTable& table) {
+void remapEachRow(std::uint8_t* rows, std::int32_t width, std::int32_t rowCount, std::int32_t stride,
+                  const GrayTable& table) {
     if (width <= 0) {
         return;
     }
-    for (std::int32_t row = firstRow; row < endRow; ++row) {
-        remapRow(pixels + std::ptrdiff_t{row} * stride, width, table);
+    for (std::int32_t row = 0; row < rowCount; ++row) {
+        remapRow(rows + std::ptrdiff_t{row} * stride, width, table);
     }
 }
 

@@ -237,15 +237,39 @@ TEST_F(ColourRun, RefusedSourcesPrintTheirMessageAndCreateNothing) {
     }
 }
 
-// Megabytes of rows are read and converted in pieces: the result must not
-// show where a piece ended, and a source cut short after some pieces were
-// converted must still fail before any destination exists.
+// Megabytes of rows are read and converted in pieces, and each piece may be
+// read in well before its place in file order: the result must not show where
+// a piece ended or where it was read to, the gray rows' padding included, and
+// a source cut short after some pieces were converted must still fail before
+// any destination exists.
 TEST_F(ColourRun, LargeSourcesConvertAcrossReadPieces) {
-    const Bytes colour = bitmap24(1001, 700, randomPixels(1001 * 700, 77), 0x3C);
-    const std::string destination = path("out.bmp");
-    expectSuccess(runTool({put("in.bmp", colour), destination}));
-    EXPECT_EQ(readFile(destination), expectedFromColour(colour));
+    struct Shape {
+        int width;
+        int height;
+        std::uint32_t gap;  // bytes between the header block and the rows
+    };
+    const Shape shapes[] = {
+        {1001, 700, 0},   // gray padding of 3 bytes per row
+        {1000, 700, 0},   // no gray padding
+        {1001, 700, 3},   // rows starting at an odd offset in the file
+        {2, 300000, 0},   // gray rows half as long as the colour rows
+        {3, 200000, 1},
+        {1, 600000, 0},   // gray rows as long as the colour rows
+        {200001, 6, 0},   // rows longer than a piece
+    };
+    for (const Shape& shape : shapes) {
+        const auto seed = static_cast<std::uint32_t>(shape.width + shape.gap);
+        Bytes colour = bitmap24(shape.width, shape.height,
+                                randomPixels(static_cast<std::size_t>(shape.width) * shape.height, seed), 0x3C);
+        colour.insert(colour.begin() + 54, shape.gap, 0x99);
+        colour = withU32(colour, at::bfOffBits, 54 + shape.gap);
+        const std::string destination = path("out.bmp");
+        expectSuccess(runTool({put("in.bmp", colour), destination}));
+        EXPECT_EQ(readFile(destination), expectedFromColour(colour))
+            << shape.width << " x " << shape.height << ", gap " << shape.gap;
+    }
 
+    const Bytes colour = bitmap24(1001, 700, randomPixels(1001 * 700, 77), 0x3C);
     const std::string never = path("never.bmp");
     expectFailure(runTool({put("short.bmp", truncated(colour, colour.size() - 5000)), never}), text::badFormat);
     EXPECT_FALSE(fs::exists(never));

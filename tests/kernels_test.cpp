@@ -50,7 +50,7 @@ TEST(KernelVariants, ReduceEveryColourExactlyAsTheDoubleRule) {
     }
     for (const tovrin::KernelVariant* variant : runnableVariants()) {
         Bytes pixels = colours;
-        variant->reduceRows(pixels.data(), width, 0, height, 3 * width, width);
+        variant->reduceRows(pixels.data(), pixels.data(), width, height, 3 * width, width);
         long wrong = 0;
         for (std::size_t colour = 0; colour < expected.size(); ++colour) {
             wrong += pixels[colour] != expected[colour];
@@ -125,8 +125,10 @@ TEST(KernelVariants, ReduceInPlaceLikeTheForwardPassOnOddShapes) {
         const auto split = static_cast<std::int32_t>(random() % (shape.height + 1));
         for (const tovrin::KernelVariant* variant : runnableVariants()) {
             Bytes pixels = source;
-            variant->reduceRows(pixels.data(), shape.width, 0, split, shape.stride24, shape.stride8);
-            variant->reduceRows(pixels.data(), shape.width, split, shape.height, shape.stride24, shape.stride8);
+            std::uint8_t* const start = pixels.data();
+            variant->reduceRows(start, start, shape.width, split, shape.stride24, shape.stride8);
+            variant->reduceRows(start + std::ptrdiff_t{split} * shape.stride24, start + std::ptrdiff_t{split} * shape.stride8,
+                                shape.width, shape.height - split, shape.stride24, shape.stride8);
             ASSERT_EQ(pixels, expected) << variant->name << ": width " << shape.width << ", strides "
                                         << shape.stride24 << " and " << shape.stride8 << ", split at row " << split;
         }
@@ -155,8 +157,9 @@ TEST(KernelVariants, RemapEveryIndexAndKeepThePadding) {
         const auto split = static_cast<std::int32_t>(random() % (shape.height + 1));
         for (const tovrin::KernelVariant* variant : runnableVariants()) {
             Bytes pixels = source;
-            variant->remapRows(pixels.data(), shape.width, 0, split, shape.stride8, table);
-            variant->remapRows(pixels.data(), shape.width, split, shape.height, shape.stride8, table);
+            variant->remapRows(pixels.data(), shape.width, split, shape.stride8, table);
+            variant->remapRows(pixels.data() + std::ptrdiff_t{split} * shape.stride8, shape.width, shape.height - split,
+                               shape.stride8, table);
             ASSERT_EQ(pixels, expected) << variant->name << ": width " << shape.width << ", stride "
                                         << shape.stride8 << ", split at row " << split;
         }
@@ -169,8 +172,9 @@ TEST(KernelVariants, NothingIsTouchedForEmptyOrNegativeSizes) {
         for (const Shape& shape : empty) {
             Bytes pixels(64, 0x5A);
             tovrin::GrayTable table{};
-            variant->reduceRows(pixels.data() + 32, shape.width, 0, shape.height, shape.stride24, shape.stride8);
-            variant->remapRows(pixels.data() + 32, shape.width, 0, shape.height, shape.stride8, table);
+            variant->reduceRows(pixels.data() + 32, pixels.data() + 32, shape.width, shape.height, shape.stride24,
+                                shape.stride8);
+            variant->remapRows(pixels.data() + 32, shape.width, shape.height, shape.stride8, table);
             EXPECT_EQ(pixels, Bytes(64, 0x5A)) << variant->name << ": " << shape.width << " x " << shape.height;
         }
     }

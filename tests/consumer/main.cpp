@@ -39,7 +39,7 @@ int main() {
 
     // Two 24-bit pixels, (44, 4, 1) and white, packed into one gray row.
     std::array<std::uint8_t, 8> row{44, 4, 1, 255, 255, 255, 0, 0};
-    tovrin::reduceRows(row.data(), 2, 0, 1, 8, 4);  // width 2, row 0 only
+    tovrin::reduceRows(row.data(), row.data(), 2, 1, 8, 4);  // width 2, one row
     expect("reduceRows, first pixel", row[0], 8);
     expect("reduceRows, second pixel", row[1], 255);
 
