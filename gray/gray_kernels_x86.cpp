@@ -57,7 +57,11 @@ TOVRIN_AVX2 __m256i levelsOf(__m256i sums, __m256i& halves) {
     const __m256i rounded = _mm256_add_epi16(sums, _mm256_set1_epi16(50));
     const __m256i level =
         _mm256_srli_epi16(_mm256_mulhi_epu16(rounded, _mm256_set1_epi16(divideBy100Multiplier)), 4);
-    halves = _mm256_cmpeq_epi16(_mm256_mullo_epi16(level, _mm256_set1_epi16(100)), rounded);
+    // Hidden from the optimiser, which would otherwise turn the one multiply
+    // into five shifts and additions.
+    __m256i hundred = _mm256_set1_epi16(100);
+    asm("" : "+x"(hundred));
+    halves = _mm256_cmpeq_epi16(_mm256_mullo_epi16(level, hundred), rounded);
     return level;
 }
 
@@ -182,7 +186,11 @@ TOVRIN_AVX512 __m512i levelsOf(__m512i blueGreen, __m512i red, __mmask32& halves
     const __m512i rounded = _mm512_add_epi16(sums, _mm512_set1_epi16(50));
     const __m512i level =
         _mm512_srli_epi16(_mm512_mulhi_epu16(rounded, _mm512_set1_epi16(divideBy100Multiplier)), 4);
-    halves = _mm512_cmpeq_epi16_mask(_mm512_mullo_epi16(level, _mm512_set1_epi16(100)), rounded);
+    // Hidden from the optimiser, which would otherwise turn the one multiply
+    // into five shifts and additions.
+    __m512i hundred = _mm512_set1_epi16(100);
+    asm("" : "+x"(hundred));
+    halves = _mm512_cmpeq_epi16_mask(_mm512_mullo_epi16(level, hundred), rounded);
     return level;
 }
 
@@ -227,16 +235,29 @@ TOVRIN_AVX512 std::uint64_t reduceBlockAvx512(const std::uint8_t* in, std::uint8
 
 // Pixels per run of blocks whose half-way lanes are settled together.
 constexpr std::int32_t settleRun = 4096;
+constexpr std::int32_t blocksPerRun = settleRun / 64;
 
-// Appends the positions (`base` + lane) of the flagged lanes among 32 to
-// `positions` without a branch, and returns how many there were.
-TOVRIN_AVX512 int appendFlagged(std::uint16_t* positions, std::uint32_t flagged, int base) {
-    const __m512i lanes = _mm512_add_epi16(
-        _mm512_set_epi16(31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9,
-                         8, 7, 6, 5, 4, 3, 2, 1, 0),
-        _mm512_set1_epi16(static_cast<short>(base)));
-    _mm512_storeu_si512(positions, _mm512_maskz_compress_epi16(flagged, lanes));
-    return _mm_popcnt_u32(flagged);
+// Lists the lanes flagged in `halves`, one 64-bit mask per block of 64 pixels,
+// as pixel positions in the run. A block rarely holds more than two, so the
+// first two are listed without a branch (a mask of 0 lists nothing) and only
+// the rest take a loop: branching on each block would guess wrong about as
+// often as right.
+int listFlagged(const std::uint64_t* halves, int blocks, std::uint16_t* positions) {
+    constexpr std::uint64_t none = std::uint64_t{1} << 63;  // keeps the count defined; never listed
+    int listed = 0;
+    for (int block = 0; block < blocks; ++block) {
+        const std::uint64_t first = halves[block];
+        const std::uint64_t second = first & (first - 1);
+        const int base = 64 * block;
+        positions[listed] = static_cast<std::uint16_t>(base + __builtin_ctzll(first | none));
+        listed += first != 0;
+        positions[listed] = static_cast<std::uint16_t>(base + __builtin_ctzll(second | none));
+        listed += second != 0;
+        for (std::uint64_t rest = second & (second - 1); rest != 0; rest &= rest - 1) {
+            positions[listed++] = static_cast<std::uint16_t>(base + __builtin_ctzll(rest));
+        }
+    }
+    return listed;
 }
 
 }  // namespace
@@ -244,8 +265,8 @@ TOVRIN_AVX512 int appendFlagged(std::uint16_t* positions, std::uint32_t flagged,
 TOVRIN_AVX512 void reduceRowAvx512(const std::uint8_t* in, std::uint8_t* out, std::int32_t width) {
     std::int32_t x = 0;
     if (out + width > in) {
-        // The gray row may cover its own colour bytes (the first row): each
-        // block settles its half-way lanes before it stores.
+        // The gray row may cover its own colour bytes: each block settles its
+        // half-way lanes before it stores.
         for (; x + 64 <= width; x += 64) {
             reduceBlockAvx512<true, true>(in + std::ptrdiff_t{3} * x, out + x, 64);
         }
@@ -254,22 +275,19 @@ TOVRIN_AVX512 void reduceRowAvx512(const std::uint8_t* in, std::uint8_t* out, st
         }
         return;
     }
-    // Otherwise the colour bytes stay as they are until the row is done. About
-    // half of all blocks of a photograph hold a half-way lane, at random, so
-    // rather than branch on each block, the flagged positions of a run of
-    // blocks are listed without a branch and settled in one loop afterwards.
-    alignas(64) std::uint16_t flagged[settleRun + 32];
+    // Otherwise the colour bytes stay as they are until the row is done, and
+    // the half-way lanes of a run of blocks are settled together afterwards.
+    std::uint64_t halves[blocksPerRun];
+    std::uint16_t flagged[settleRun + 2];
     for (std::int32_t runStart = 0; runStart < width; runStart += settleRun) {
         const std::int32_t runEnd = std::min(width, runStart + settleRun);
-        int listed = 0;
-        for (x = runStart; x < runEnd; x += 64) {
+        int blocks = 0;
+        for (x = runStart; x < runEnd; x += 64, ++blocks) {
             const std::int32_t count = std::min(64, runEnd - x);
-            const std::uint64_t halves =
-                count == 64 ? reduceBlockAvx512<true, false>(in + std::ptrdiff_t{3} * x, out + x, 64)
-                            : reduceBlockAvx512<false, false>(in + std::ptrdiff_t{3} * x, out + x, count);
-            listed += appendFlagged(flagged + listed, static_cast<std::uint32_t>(halves), x - runStart);
-            listed += appendFlagged(flagged + listed, static_cast<std::uint32_t>(halves >> 32), x - runStart + 32);
+            halves[blocks] = count == 64 ? reduceBlockAvx512<true, false>(in + std::ptrdiff_t{3} * x, out + x, 64)
+                                         : reduceBlockAvx512<false, false>(in + std::ptrdiff_t{3} * x, out + x, count);
         }
+        const int listed = listFlagged(halves, blocks, flagged);
         for (int k = 0; k < listed; ++k) {
             const std::int32_t at = runStart + flagged[k];
             const std::uint8_t* pixel = in + std::ptrdiff_t{3} * at;
