@@ -13,7 +13,6 @@ namespace {
 // have been converted.
 constexpr std::size_t arrivalPiece = std::size_t{512} << 10;
 constexpr std::int64_t fileBlock = 4096;
-constexpr std::size_t cacheLine = 64;
 
 using FileHeaderBytes = std::array<std::uint8_t, fileHeaderSize>;
 using BitmapInfoBytes = std::array<std::uint8_t, bitmapInfoSize>;
@@ -224,7 +223,7 @@ public:
         const std::size_t kept = rows_ * padding_;
         // The furthest any piece reaches: past every result, a row's room,
         // a partial row and a whole piece.
-        const std::size_t reach = rows_ * resultRowBytes_ + 2 * rowBytes_ + cacheLine + arrivalPiece;
+        const std::size_t reach = rows_ * resultRowBytes_ + 2 * rowBytes_ + static_cast<std::size_t>(fileBlock) + arrivalPiece;
         slide_ = resultRowBytes_ < rowBytes_ && reach + kept <= pixels.size();
         keptAt_ = pixels.size() - kept;
     }
@@ -249,14 +248,19 @@ public:
 
 private:
     // A row's room past the results lets the next row's results end before
-    // its own bytes begin. No row goes past its place in file order, so
-    // whatever is still to come fits behind it.
+    // its own bytes begin; a little more puts the bytes still to be read at
+    // the same place within a page as they are within a file block, since
+    // the buffer itself starts that way. No row goes past its place in file
+    // order, so whatever is still to come fits behind it.
     std::size_t nextPlace() const {
+        const std::size_t inFileOrder = rowsDone_ * rowBytes_;
         if (!slide_) {
-            return rowsDone_ * rowBytes_;
+            return inFileOrder;
         }
-        const std::size_t pastResults = (rowsDone_ * resultRowBytes_ + rowBytes_ + cacheLine - 1) / cacheLine * cacheLine;
-        return std::min(pastResults, rowsDone_ * rowBytes_);
+        const std::size_t pastResults = rowsDone_ * resultRowBytes_ + rowBytes_;
+        const std::size_t block = static_cast<std::size_t>(fileBlock);
+        const std::size_t inStep = (consumed_ - pending_ - pastResults % block + block) % block;
+        return std::min(pastResults + inStep, inFileOrder);
     }
 
     void moveTo(std::size_t place) {
@@ -334,7 +338,7 @@ private:
 
 PixelBuffer loadPixelRows(Stream& source, const HeaderBlock& header, std::int32_t size,
                           const RowConversion* conversion) {
-    PixelBuffer pixels = PixelBuffer::allocate(size);
+    PixelBuffer pixels = PixelBuffer::allocate(size, header.bfOffBits);
     // bfOffBits is taken as a signed 32-bit offset: 2^31 and above are negative.
     const auto offset = static_cast<std::int32_t>(header.bfOffBits);
     if (offset < 0 || std::fseek(source.get(), offset, SEEK_SET) != 0) {

@@ -19,6 +19,8 @@ namespace {
 // conversion. It is only a hint; without it the mapping works the same.
 constexpr std::size_t hugePageSize = std::size_t{2} << 20;
 
+constexpr std::size_t smallPageSize = 4096;
+
 std::uint8_t* mapAligned(std::size_t size, std::size_t& mappedLength) {
     // Map one large page more than needed, then trim both ends so that what
     // is left starts on a large-page boundary and spans whole large pages.
@@ -45,7 +47,7 @@ std::uint8_t* mapAligned(std::size_t size, std::size_t& mappedLength) {
 
 }  // namespace
 
-PixelBuffer PixelBuffer::allocate(std::int32_t size) {
+PixelBuffer PixelBuffer::allocate(std::int32_t size, [[maybe_unused]] std::uint32_t filePosition) {
     if (size < 0) {
         throw message::memoryAllocationFailed;
     }
@@ -53,10 +55,12 @@ PixelBuffer PixelBuffer::allocate(std::int32_t size) {
     buffer.size_ = static_cast<std::size_t>(size);
 #if defined(__linux__)
     if (buffer.size_ >= hugePageSize) {
-        buffer.bytes_ = mapAligned(buffer.size_, buffer.mappedLength_);
-        if (buffer.bytes_ == nullptr) {
+        const std::size_t lead = filePosition % smallPageSize;
+        buffer.mapping_ = mapAligned(lead + buffer.size_, buffer.mappedLength_);
+        if (buffer.mapping_ == nullptr) {
             throw message::memoryAllocationFailed;
         }
+        buffer.bytes_ = buffer.mapping_ + lead;
         return buffer;
     }
 #endif
@@ -71,6 +75,7 @@ PixelBuffer PixelBuffer::allocate(std::int32_t size) {
 PixelBuffer::PixelBuffer(PixelBuffer&& other) noexcept
     : bytes_(std::exchange(other.bytes_, nullptr)),
       size_(std::exchange(other.size_, 0)),
+      mapping_(std::exchange(other.mapping_, nullptr)),
       mappedLength_(std::exchange(other.mappedLength_, 0)) {}
 
 PixelBuffer& PixelBuffer::operator=(PixelBuffer&& other) noexcept {
@@ -78,6 +83,7 @@ PixelBuffer& PixelBuffer::operator=(PixelBuffer&& other) noexcept {
         release();
         bytes_ = std::exchange(other.bytes_, nullptr);
         size_ = std::exchange(other.size_, 0);
+        mapping_ = std::exchange(other.mapping_, nullptr);
         mappedLength_ = std::exchange(other.mappedLength_, 0);
     }
     return *this;
@@ -90,8 +96,9 @@ void PixelBuffer::release() noexcept {
         return;
     }
 #if defined(__linux__)
-    if (mappedLength_ > 0) {
-        munmap(bytes_, mappedLength_);
+    if (mapping_ != nullptr) {
+        munmap(mapping_, mappedLength_);
+        mapping_ = nullptr;
         bytes_ = nullptr;
         return;
     }

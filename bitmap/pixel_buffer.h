@@ -15,8 +15,10 @@ class PixelBuffer {
 public:
     PixelBuffer() = default;
     // Throws message::memoryAllocationFailed for a negative size or when the
-    // heap refuses. A size of 0 still yields a block.
-    static PixelBuffer allocate(std::int32_t size);
+    // heap refuses. A size of 0 still yields a block. A large block starts at
+    // the same place within a 4 KiB page as `filePosition` does within a file
+    // block, so that reading the file into it copies between aligned bytes.
+    static PixelBuffer allocate(std::int32_t size, std::uint32_t filePosition = 0);
 
     PixelBuffer(PixelBuffer&& other) noexcept;
     PixelBuffer& operator=(PixelBuffer&& other) noexcept;
@@ -33,7 +35,8 @@ private:
 
     std::uint8_t* bytes_ = nullptr;
     std::size_t size_ = 0;
-    std::size_t mappedLength_ = 0;  // nonzero when the block is a page mapping
+    std::uint8_t* mapping_ = nullptr;  // set when the block lies in a page mapping of its own
+    std::size_t mappedLength_ = 0;
 };
 
 }  // namespace tovrin

@@ -313,9 +313,17 @@ TOVRIN_AVX512 void remapRowAvx512(std::uint8_t* line, std::int32_t width, const 
     for (int k = 0; k < 4; ++k) {
         quarters[k] = _mm512_loadu_si512(table.data() + 64 * k);
     }
-    std::int32_t x = 0;
+    // The bytes up to the first cache-line boundary go first, under a mask,
+    // so that the whole blocks after them neither load nor store across two
+    // lines. Rows start anywhere: the stride is any multiple of 4.
+    const auto lead = static_cast<std::int32_t>((64 - reinterpret_cast<std::uintptr_t>(line) % 64) % 64);
+    std::int32_t x = std::min(lead, width);
+    if (x > 0) {
+        const __mmask64 head = firstBytes(x);
+        _mm512_mask_storeu_epi8(line, head, lookUp(quarters, _mm512_maskz_loadu_epi8(head, line)));
+    }
     for (; x + 64 <= width; x += 64) {
-        _mm512_storeu_si512(line + x, lookUp(quarters, _mm512_loadu_si512(line + x)));
+        _mm512_store_si512(line + x, lookUp(quarters, _mm512_load_si512(line + x)));
     }
     if (x < width) {
         const __mmask64 rest = firstBytes(width - x);

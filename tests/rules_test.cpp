@@ -217,11 +217,19 @@ namespace {
 TEST(PixelBuffer, BlocksOfEverySizeAreWholeAndOwned) {
     constexpr std::int32_t mib = 1 << 20;
     const std::int32_t sizes[] = {0, 1, 4095, 2 * mib - 1, 2 * mib, 2 * mib + 1, 4 * mib + mib / 2, 7 * mib + 3};
+    // Where the rows start in the file: a large block starts at the same place within a page.
+    const std::uint32_t filePositions[] = {0, 54, 1078, 4095, 4096 + 7};
     for (int round = 0; round < 8; ++round) {
         for (const std::int32_t size : sizes) {
-            tovrin::PixelBuffer buffer = tovrin::PixelBuffer::allocate(size);
+            const std::uint32_t filePosition = filePositions[round % 5];
+            tovrin::PixelBuffer buffer = tovrin::PixelBuffer::allocate(size, filePosition);
             ASSERT_NE(buffer.data(), nullptr);
             ASSERT_EQ(buffer.size(), static_cast<std::size_t>(size));
+#if defined(__linux__)
+            if (size >= 2 * mib) {
+                EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer.data()) % 4096, filePosition % 4096);
+            }
+#endif
             std::fill(buffer.data(), buffer.data() + buffer.size(), std::uint8_t{0xA5});
             tovrin::PixelBuffer moved = std::move(buffer);
             EXPECT_EQ(buffer.data(), nullptr);
