@@ -2,9 +2,10 @@
 """Times tovrin end to end against the floor program and the general image
 tools that are installed, on a 24-bit and an 8-bit photo-like bitmap.
 
-Every program runs on the same file in turn, round after round, so that the
-machine's load falls on all of them alike; the table gives the median wall
-time, the ratio to the floor and the peak resident memory.
+Every program runs on the same file in turn, round after round and starting
+one program later each round, so that the machine's load falls on all of
+them alike; the table gives the median wall time, the ratio to the floor and
+the peak resident memory.
 
     python3 bench/compare.py [--build build] [--runs 11] [--size 6000x4000]
 """
@@ -90,8 +91,12 @@ def main():
             peaks = {name: 0 for name, _ in programs}
             for name, make in programs:  # one warm-up each: the source is in the page cache after it
                 run_once(make(source, destination), destination)
-            for _ in range(args.runs):
-                for name, make in programs:
+            for round_number in range(args.runs):
+                # Each round starts one program later, so that each follows every
+                # other equally often: a program that runs just after a large peer
+                # meets a machine still busy giving back that peer's memory.
+                start = round_number % len(programs)
+                for name, make in programs[start:] + programs[:start]:
                     elapsed, used, peak = run_once(make(source, destination), destination)
                     times[name].append(elapsed)
                     processor[name].append(used)
