@@ -223,7 +223,8 @@ public:
         const std::size_t kept = rows_ * padding_;
         // The furthest any piece reaches: past every result, a row's room,
         // a partial row and a whole piece.
-        const std::size_t reach = rows_ * resultRowBytes_ + 2 * rowBytes_ + static_cast<std::size_t>(fileBlock) + arrivalPiece;
+        const std::size_t reach =
+            rows_ * resultRowBytes_ + 2 * rowBytes_ + static_cast<std::size_t>(fileBlock) + arrivalPiece;
         slide_ = resultRowBytes_ < rowBytes_ && reach + kept <= pixels.size();
         keptAt_ = pixels.size() - kept;
     }
