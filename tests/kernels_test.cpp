@@ -103,25 +103,38 @@ std::vector<Shape> shapes() {
     return all;
 }
 
+// Pixels from byte `from` on: every one a half-way colour, or every other one
+// at random, so that the exact path is taken often.
+void putColours(Bytes& buffer, std::size_t from, const std::vector<std::uint32_t>& halves, std::mt19937& random,
+                bool allHalves) {
+    for (std::size_t at = from; at + 2 < buffer.size(); at += 3) {
+        const std::uint32_t colour = allHalves || random() % 2 ? halves[random() % halves.size()] : random();
+        buffer[at] = static_cast<std::uint8_t>(colour);
+        buffer[at + 1] = static_cast<std::uint8_t>(colour >> 8);
+        buffer[at + 2] = static_cast<std::uint8_t>(colour >> 16);
+    }
+}
+
+// The plain forward pass: the colour rows from byte `colourStart` packed into
+// gray rows from byte 0, one pixel at a time by the double rule.
+Bytes forwardPass(const Bytes& buffer, std::size_t colourStart, const Shape& shape) {
+    Bytes packed = buffer;
+    for (std::int32_t row = 0; row < shape.height; ++row) {
+        for (std::int32_t x = 0; x < shape.width; ++x) {
+            const std::uint8_t* pixel = &buffer[colourStart + std::size_t(row * shape.stride24 + 3 * x)];
+            packed[std::size_t(row * shape.stride8 + x)] = tovrin::grayFromPixel(pixel[0], pixel[1], pixel[2]);
+        }
+    }
+    return packed;
+}
+
 TEST(KernelVariants, ReduceInPlaceLikeTheForwardPassOnOddShapes) {
     const std::vector<std::uint32_t> halves = halfColours();
     std::mt19937 random(20261211);
     for (const Shape& shape : shapes()) {
         Bytes source(std::size_t{static_cast<std::size_t>(shape.stride24)} * shape.height);
-        for (std::size_t at = 0; at + 2 < source.size(); at += 3) {
-            // Every other pixel a half, so that the exact path is taken often.
-            const std::uint32_t colour = random() % 2 ? halves[random() % halves.size()] : random();
-            source[at] = static_cast<std::uint8_t>(colour);
-            source[at + 1] = static_cast<std::uint8_t>(colour >> 8);
-            source[at + 2] = static_cast<std::uint8_t>(colour >> 16);
-        }
-        Bytes expected = source;
-        for (std::int32_t row = 0; row < shape.height; ++row) {
-            for (std::int32_t x = 0; x < shape.width; ++x) {
-                const std::uint8_t* pixel = &source[std::size_t(row * shape.stride24 + 3 * x)];
-                expected[std::size_t(row * shape.stride8 + x)] = tovrin::grayFromPixel(pixel[0], pixel[1], pixel[2]);
-            }
-        }
+        putColours(source, 0, halves, random, false);
+        const Bytes expected = forwardPass(source, 0, shape);
         // Rows as they would arrive from the file: in two runs, split anywhere.
         const auto split = static_cast<std::int32_t>(random() % (shape.height + 1));
         for (const tovrin::KernelVariant* variant : runnableVariants()) {
@@ -153,19 +166,8 @@ TEST(KernelVariants, ReduceColourRowsLyingPastTheirGrayRows) {
             byte = static_cast<std::uint8_t>(random());
         }
         const std::size_t colourStart = gap;  // gray row 0 ends at or before it
-        for (std::size_t at = colourStart; at + 2 < buffer.size(); at += 3) {
-            const std::uint32_t colour = halves[random() % halves.size()];
-            buffer[at] = static_cast<std::uint8_t>(colour);
-            buffer[at + 1] = static_cast<std::uint8_t>(colour >> 8);
-            buffer[at + 2] = static_cast<std::uint8_t>(colour >> 16);
-        }
-        Bytes expected = buffer;
-        for (std::int32_t row = 0; row < shape.height; ++row) {
-            for (std::int32_t x = 0; x < shape.width; ++x) {
-                const std::uint8_t* pixel = &buffer[colourStart + std::size_t(row * shape.stride24 + 3 * x)];
-                expected[std::size_t(row * shape.stride8 + x)] = tovrin::grayFromPixel(pixel[0], pixel[1], pixel[2]);
-            }
-        }
+        putColours(buffer, colourStart, halves, random, true);
+        const Bytes expected = forwardPass(buffer, colourStart, shape);
         ASSERT_LE(grayBytes, buffer.size());
         for (const tovrin::KernelVariant* variant : runnableVariants()) {
             Bytes pixels = buffer;
