@@ -38,7 +38,7 @@ bool always() { return true; }
 
 constexpr std::array variants{
 #ifdef TOVRIN_X86_KERNELS
-    KernelVariant{"avx512vbmi2", kernel::hasAvx512Vbmi2, kernel::reduceEachRow<kernel::reduceRowAvx512>,
+    KernelVariant{"avx512vbmi", kernel::hasAvx512Vbmi, kernel::reduceEachRow<kernel::reduceRowAvx512>,
                   kernel::remapEachRow<kernel::remapRowAvx512>},
     KernelVariant{"avx2", kernel::hasAvx2, kernel::reduceEachRow<kernel::reduceRowAvx2>,
                   kernel::remapEachRow<kernel::remapRowAvx2>},

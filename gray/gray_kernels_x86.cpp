@@ -13,7 +13,12 @@
 #include <cstddef>
 
 #define TOVRIN_AVX2 __attribute__((target("avx2")))
-#define TOVRIN_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt")))
+#define TOVRIN_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+// Makes a constant opaque to the optimiser, which would otherwise turn the
+// one multiply by 100 that finds the half-way lanes into five shifts and
+// additions.
+#define TOVRIN_OPAQUE(vector) asm("" : "+x"(vector))
 
 namespace tovrin::kernel {
 
@@ -22,11 +27,10 @@ bool hasAvx2() {
     return __builtin_cpu_supports("avx2");
 }
 
-bool hasAvx512Vbmi2() {
+bool hasAvx512Vbmi() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
-           __builtin_cpu_supports("popcnt");
+           __builtin_cpu_supports("avx512vbmi");
 }
 
 namespace {
@@ -57,10 +61,8 @@ TOVRIN_AVX2 __m256i levelsOf(__m256i sums, __m256i& halves) {
     const __m256i rounded = _mm256_add_epi16(sums, _mm256_set1_epi16(50));
     const __m256i level =
         _mm256_srli_epi16(_mm256_mulhi_epu16(rounded, _mm256_set1_epi16(divideBy100Multiplier)), 4);
-    // Hidden from the optimiser, which would otherwise turn the one multiply
-    // into five shifts and additions.
     __m256i hundred = _mm256_set1_epi16(100);
-    asm("" : "+x"(hundred));
+    TOVRIN_OPAQUE(hundred);
     halves = _mm256_cmpeq_epi16(_mm256_mullo_epi16(level, hundred), rounded);
     return level;
 }
@@ -136,7 +138,7 @@ TOVRIN_AVX2 void remapRowAvx2(std::uint8_t* line, std::int32_t width, const Gray
     }
 }
 
-// ---- AVX-512 VBMI2: 64 pixels per step
+// ---- AVX-512 VBMI: 64 pixels per step
 
 namespace {
 
@@ -186,10 +188,8 @@ TOVRIN_AVX512 __m512i levelsOf(__m512i blueGreen, __m512i red, __mmask32& halves
     const __m512i rounded = _mm512_add_epi16(sums, _mm512_set1_epi16(50));
     const __m512i level =
         _mm512_srli_epi16(_mm512_mulhi_epu16(rounded, _mm512_set1_epi16(divideBy100Multiplier)), 4);
-    // Hidden from the optimiser, which would otherwise turn the one multiply
-    // into five shifts and additions.
     __m512i hundred = _mm512_set1_epi16(100);
-    asm("" : "+x"(hundred));
+    TOVRIN_OPAQUE(hundred);
     halves = _mm512_cmpeq_epi16_mask(_mm512_mullo_epi16(level, hundred), rounded);
     return level;
 }

@@ -72,7 +72,7 @@ inline void patchHalves(std::uint8_t* gray, std::uint64_t halves, const std::uin
 }
 
 bool hasAvx2();
-bool hasAvx512Vbmi2();
+bool hasAvx512Vbmi();
 // One row each; reduceEachRow and remapEachRow below run them over a block.
 void reduceRowAvx2(const std::uint8_t* in, std::uint8_t* out, std::int32_t width);
 void remapRowAvx2(std::uint8_t* line, std::int32_t width, const GrayTable& table);
